@@ -1,0 +1,1 @@
+vintrel_bench(step_bench)

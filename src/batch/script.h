@@ -1,0 +1,43 @@
+// vintrel-batch's interpreter: drives one Form1 from a script of panel actions, without a window.
+// The same handlers as under the Qt window run; what the window would show is printed.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+
+#include "core/form1.h"
+#include "platform/scripted_platform.h"
+
+namespace vintrel {
+
+class BatchRunner {
+public:
+    // Output lines (platform events, show, state, listing, expect failures) go to `out`,
+    // script errors to `err`.
+    BatchRunner(std::ostream& out, std::ostream& err);
+    ~BatchRunner();
+    BatchRunner(const BatchRunner&) = delete;
+    BatchRunner& operator=(const BatchRunner&) = delete;
+
+    // Runs the script to its end, to the end of the program or to the first failure, and
+    // returns the exit status: 0 done, 1 an expect failed, 2 a line could not be understood.
+    // One script per runner: the panel keeps the state the script left.
+    int run(std::istream& script);
+
+    // The panel the script drives, for inspection.
+    Form1& form();
+    ScriptedPlatform& platform();
+
+    // Yields after which `run` without a count stops the run.
+    static constexpr std::int64_t kDefaultRunLimit = 1000000;
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Runs one script on a fresh panel; the exit status as above.
+int RunBatch(std::istream& script, std::ostream& out, std::ostream& err);
+
+}  // namespace vintrel

@@ -1,0 +1,219 @@
+#include "core/control.h"
+
+#include <charconv>
+#include <limits>
+
+namespace vintrel {
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+constexpr std::uint64_t WidthMask(int width) {
+    return width >= 16 ? ~std::uint64_t{0} : (std::uint64_t{1} << (4 * width)) - 1;
+}
+
+// Writes the last `width` hex digits of v into out (no terminator).
+inline void FormatHex(std::uint64_t v, int width, char* out) {
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = kHexDigits[v & 0xF];
+        v >>= 4;
+    }
+}
+
+inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+inline int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string_view Trimmed(std::string_view t) {
+    while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
+    while (!t.empty() && IsBlank(t.back())) t.remove_suffix(1);
+    return t;
+}
+
+}  // namespace
+
+std::string HexPad(std::int64_t value, int width) {
+    if (width <= 0) return {};
+    // Negative values are formatted as their 16-bit two's complement.
+    std::uint64_t v = value < 0 ? static_cast<std::uint64_t>(value) & 0xFFFF
+                                : static_cast<std::uint64_t>(value);
+    std::string s(static_cast<std::size_t>(width), '0');
+    FormatHex(v, width, s.data());
+    return s;
+}
+
+std::int64_t HexValue(std::string_view text) {
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    std::string_view t = Trimmed(text);
+    std::int64_t v = 0;
+    for (char c : t) {
+        int d = HexDigit(c);
+        if (d < 0) break;
+        v = v > (kMax >> 4) ? kMax : v * 16 + d;
+    }
+    return v;
+}
+
+std::int64_t DecimalValue(std::string_view text) {
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    std::string_view t = Trimmed(text);
+    std::int64_t v = 0;
+    for (char c : t) {
+        if (c < '0' || c > '9') break;
+        v = v > (kMax - 9) / 10 ? kMax : v * 10 + (c - '0');
+    }
+    return v;
+}
+
+std::string Control::rendered() const {
+    switch (form_) {
+        case Form::Hex: {
+            std::string s(width_, '0');
+            FormatHex(static_cast<std::uint64_t>(num_), width_, s.data());
+            return s;
+        }
+        case Form::Dec: {
+            char buf[24];
+            auto r = std::to_chars(buf, buf + sizeof buf, num_);
+            return std::string(buf, r.ptr);
+        }
+        case Form::Str:
+            break;
+    }
+    return str_;
+}
+
+std::string Control::text() const { return rendered(); }
+
+bool Control::textIs(std::string_view t) const {
+    if (form_ == Form::Str) return str_ == t;
+    return rendered() == t;
+}
+
+void Control::setText(std::string_view t) {
+    if (textIs(t)) return;
+    form_ = Form::Str;
+    str_.assign(t);
+    changed();
+}
+
+void Control::setHex(std::int64_t value, int width) {
+    std::uint64_t v = value < 0 ? static_cast<std::uint64_t>(value) & 0xFFFF
+                                : static_cast<std::uint64_t>(value);
+    v &= WidthMask(width);
+    const auto w = static_cast<std::uint8_t>(width);
+    if (form_ == Form::Hex) {
+        if (width_ == w && static_cast<std::uint64_t>(num_) == v) return;
+    } else {
+        // Another form may still spell the same text (a typed "05"): then nothing changes.
+        char buf[16];
+        FormatHex(v, width, buf);
+        if (textIs(std::string_view(buf, static_cast<std::size_t>(width)))) {
+            form_ = Form::Hex;
+            width_ = w;
+            num_ = static_cast<std::int64_t>(v);
+            str_.clear();
+            return;
+        }
+    }
+    form_ = Form::Hex;
+    width_ = w;
+    num_ = static_cast<std::int64_t>(v);
+    str_.clear();
+    changed();
+}
+
+void Control::setNumber(std::int64_t value) {
+    if (form_ == Form::Dec) {
+        if (num_ == value) return;
+    } else {
+        char buf[24];
+        auto r = std::to_chars(buf, buf + sizeof buf, value);
+        if (textIs(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)))) {
+            form_ = Form::Dec;
+            num_ = value;
+            str_.clear();
+            return;
+        }
+    }
+    form_ = Form::Dec;
+    num_ = value;
+    str_.clear();
+    changed();
+}
+
+std::int64_t Control::hexValue() const {
+    switch (form_) {
+        case Form::Hex:
+            return num_;
+        case Form::Dec:
+            return HexValue(rendered());
+        case Form::Str:
+            break;
+    }
+    return HexValue(str_);
+}
+
+std::int64_t Control::decValue() const {
+    if (form_ == Form::Dec) return num_;
+    return DecimalValue(rendered());
+}
+
+void Control::copyText(const Control& other) {
+    switch (other.form_) {
+        case Form::Hex:
+            setHex(other.num_, other.width_);
+            return;
+        case Form::Dec:
+            setNumber(other.num_);
+            return;
+        case Form::Str:
+            break;
+    }
+    setText(other.str_);
+}
+
+void Control::setValue(int v) {
+    if (value_ == v) return;
+    value_ = v;
+    changed();
+}
+
+void Control::setEnabled(bool e) {
+    if (enabled_ == e) return;
+    enabled_ = e;
+    touched();
+}
+
+void Control::setVisible(bool v) {
+    if (visible_ == v) return;
+    visible_ = v;
+    touched();
+}
+
+void Control::setHint(std::string_view h) {
+    if (hint_ == h) return;
+    hint_.assign(h);
+    touched();
+}
+
+void Control::setColor(ColorRole c) {
+    if (color_ == c) return;
+    color_ = c;
+    touched();
+}
+
+void Control::setSelection(int start, int length) {
+    if (selStart_ == start && selLength_ == length) return;
+    selStart_ = start;
+    selLength_ = length;
+    touched();
+}
+
+}  // namespace vintrel

@@ -1,0 +1,91 @@
+#include "core/form1.h"
+
+namespace vintrel {
+
+namespace {
+constexpr int kStatus = 3, kPclath = 10, kIntcon = 11, kOption = 129, kTrisa = 133,
+              kTrisb = 134, kEecon1 = 136;
+}
+
+void Form1::por_Click() {
+    BreakpointSkip = false;
+    prg.select(0);
+    RegPC.setHex(0, 3);
+    ExtraCycle = 1;
+    ProgramCounter = 0;
+    CycleCount = 0;
+    PrescalerCount = 0;
+    estsleep.setValue(0);
+    ciclos.setNumber(0);
+    for (auto& p : pila) p.setText("---");
+    REG(kStatus).setHex(0x18, 2);
+    REG(kPclath).setHex(0x00, 2);
+    REG(kIntcon).setHex(0x00, 2);
+    REG(kOption).setHex(0xFF, 2);
+    REG(kTrisa).setHex(0x1F, 2);
+    REG(kTrisb).setHex(0xFF, 2);
+    REG(kEecon1).setHex(0x00, 2);
+}
+
+void Form1::MCLR_Click() {
+    BreakpointSkip = false;
+    prg.select(0);
+    RegPC.setHex(0, 3);
+    ExtraCycle = 1;
+    ProgramCounter = 0;
+    CycleCount = 0;
+    PrescalerCount = 0;
+    ciclos.setNumber(0);
+    for (auto& p : pila) p.setText("---");
+    const auto s = REG(kStatus).hexValue();
+    const auto i = REG(kIntcon).hexValue();
+    if (estsleep.value() == 0) {
+        REG(kStatus).setHex(s & 0x1F, 2);
+        REG(kIntcon).setHex(i & 0x01, 2);
+    } else {
+        REG(kStatus).setHex((s & 0x07) | 0x10, 2);
+        REG(kIntcon).setHex(0x00, 2);
+        estsleep.setValue(0);
+    }
+    REG(kPclath).setHex(0x00, 2);
+    REG(kOption).setHex(0xFF, 2);
+    REG(kTrisa).setHex(0x1F, 2);
+    REG(kTrisb).setHex(0xFF, 2);
+    REG(kEecon1).setHex(0x00, 2);
+}
+
+void Form1::WDT_Click() {
+    BreakpointSkip = false;
+    const bool asleep = estsleep.value() != 0;
+    if (!asleep) {
+        RegPC.setHex(0, 3);
+        ProgramCounter = 0;
+    } else {
+        // Wake-up: the program goes on one word past the address RegPC shows.
+        ProgramCounter = (ProgramCounter + 1) & 0x3FF;
+        RegPC.setHex(ProgramCounter, 3);
+    }
+    prg.select(ProgramCounter);
+    ExtraCycle = 1;
+    CycleCount = 0;
+    PrescalerCount = 0;
+    ciclos.setNumber(0);
+    for (auto& p : pila) p.setText("---");
+    const auto s = REG(kStatus).hexValue();
+    const auto i = REG(kIntcon).hexValue();
+    if (!asleep) {
+        REG(kStatus).setHex((s & 0x07) | 0x08, 2);
+        REG(kIntcon).setHex(i & 0x01, 2);
+    } else {
+        REG(kStatus).setHex(s & 0xE7, 2);
+        REG(kIntcon).setHex(0x00, 2);
+        estsleep.setValue(0);
+    }
+    REG(kPclath).setHex(0x00, 2);
+    REG(kOption).setHex(0xFF, 2);
+    REG(kTrisa).setHex(0x1F, 2);
+    REG(kTrisb).setHex(0xFF, 2);
+    REG(kEecon1).setHex(0x00, 2);
+}
+
+}  // namespace vintrel

@@ -1,0 +1,1 @@
+#include "core/form1.h"
