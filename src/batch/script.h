@@ -22,7 +22,7 @@ public:
 
     // Runs the script to its end, to the end of the program or to the first failure, and
     // returns the exit status: 0 done, 1 an expect failed, 2 a line could not be understood.
-    // One script per runner: the panel keeps the state the script left.
+    // May be called again with another script, which goes on from the panel's state.
     int run(std::istream& script);
 
     // The panel the script drives, for inspection.

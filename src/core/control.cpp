@@ -9,12 +9,8 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-constexpr std::uint64_t WidthMask(int width) {
-    return width >= 16 ? ~std::uint64_t{0} : (std::uint64_t{1} << (4 * width)) - 1;
-}
-
 // Writes the last `width` hex digits of v into out (no terminator).
-inline void FormatHex(std::uint64_t v, int width, char* out) {
+inline void PutHex(std::uint64_t v, int width, char* out) {
     for (int i = width - 1; i >= 0; --i) {
         out[i] = kHexDigits[v & 0xF];
         v >>= 4;
@@ -38,13 +34,17 @@ std::string_view Trimmed(std::string_view t) {
 
 }  // namespace
 
-std::string HexPad(std::int64_t value, int width) {
-    if (width <= 0) return {};
+void FormatHex(char* out, std::int64_t value, int width) {
     // Negative values are formatted as their 16-bit two's complement.
     std::uint64_t v = value < 0 ? static_cast<std::uint64_t>(value) & 0xFFFF
                                 : static_cast<std::uint64_t>(value);
+    PutHex(v, width, out);
+}
+
+std::string HexPad(std::int64_t value, int width) {
+    if (width <= 0) return {};
     std::string s(static_cast<std::size_t>(width), '0');
-    FormatHex(v, width, s.data());
+    FormatHex(s.data(), value, width);
     return s;
 }
 
@@ -75,7 +75,7 @@ std::string Control::rendered() const {
     switch (form_) {
         case Form::Hex: {
             std::string s(width_, '0');
-            FormatHex(static_cast<std::uint64_t>(num_), width_, s.data());
+            PutHex(static_cast<std::uint64_t>(num_), width_, s.data());
             return s;
         }
         case Form::Dec: {
@@ -91,8 +91,13 @@ std::string Control::rendered() const {
 
 std::string Control::text() const { return rendered(); }
 
-bool Control::textIs(std::string_view t) const {
-    if (form_ == Form::Str) return str_ == t;
+bool Control::textIsSlow(std::string_view t) const {
+    if (form_ == Form::Hex) {
+        if (t.size() != width_) return false;
+        char buf[16];
+        PutHex(static_cast<std::uint64_t>(num_), width_, buf);
+        return std::memcmp(buf, t.data(), t.size()) == 0;
+    }
     return rendered() == t;
 }
 
@@ -103,30 +108,20 @@ void Control::setText(std::string_view t) {
     changed();
 }
 
-void Control::setHex(std::int64_t value, int width) {
-    std::uint64_t v = value < 0 ? static_cast<std::uint64_t>(value) & 0xFFFF
-                                : static_cast<std::uint64_t>(value);
-    v &= WidthMask(width);
+void Control::setHexSlow(std::int64_t v, int width) {
     const auto w = static_cast<std::uint8_t>(width);
-    if (form_ == Form::Hex) {
-        if (width_ == w && static_cast<std::uint64_t>(num_) == v) return;
-    } else {
+    bool same = false;
+    if (form_ != Form::Hex || width_ != w) {
         // Another form may still spell the same text (a typed "05"): then nothing changes.
         char buf[16];
-        FormatHex(v, width, buf);
-        if (textIs(std::string_view(buf, static_cast<std::size_t>(width)))) {
-            form_ = Form::Hex;
-            width_ = w;
-            num_ = static_cast<std::int64_t>(v);
-            str_.clear();
-            return;
-        }
+        PutHex(static_cast<std::uint64_t>(v), width, buf);
+        same = textIs(std::string_view(buf, static_cast<std::size_t>(width)));
     }
     form_ = Form::Hex;
     width_ = w;
-    num_ = static_cast<std::int64_t>(v);
+    num_ = v;
     str_.clear();
-    changed();
+    if (!same) changed();
 }
 
 void Control::setNumber(std::int64_t value) {
@@ -148,16 +143,9 @@ void Control::setNumber(std::int64_t value) {
     changed();
 }
 
-std::int64_t Control::hexValue() const {
-    switch (form_) {
-        case Form::Hex:
-            return num_;
-        case Form::Dec:
-            return HexValue(rendered());
-        case Form::Str:
-            break;
-    }
-    return HexValue(str_);
+std::int64_t Control::hexValueSlow() const {
+    if (form_ == Form::Str) return HexValue(str_);
+    return HexValue(rendered());
 }
 
 std::int64_t Control::decValue() const {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,9 @@ enum class ColorRole : std::uint8_t { Normal, Cell, Placeholder };
 // Formats value as `width` upper-case hex digits: the last `width` digits of the zero-padded
 // hexadecimal form (a negative value counts as its 16-bit two's complement). Widths 1 to 4.
 std::string HexPad(std::int64_t value, int width);
+
+// Writes HexPad(value, width) into out[0..width) without a terminator; no allocation.
+void FormatHex(char* out, std::int64_t value, int width);
 
 // Reads a typed or shown text as a number: blanks at both ends are ignored and the leading hex
 // digits (either case) give the value; a text without any reads as 0. Saturates rather than
@@ -39,16 +43,25 @@ public:
     // Sets the text; runs the change handler only when the text really changes.
     void setText(std::string_view t);
     // Fast path for HexPad(value, width): same observable effect as setText(HexPad(...)).
-    void setHex(std::int64_t value, int width);
+    // The executor writes about ten cells an instruction, so the unchanged case is inline.
+    void setHex(std::int64_t value, int width) {
+        const std::int64_t v = HexMasked(value, width);
+        if (form_ == Form::Hex && width_ == width && num_ == v) return;
+        setHexSlow(v, width);
+    }
     // Fast path for a decimal number without blanks.
     void setNumber(std::int64_t value);
     // The text read as hexadecimal (placeholders read 0).
-    std::int64_t hexValue() const;
+    std::int64_t hexValue() const { return form_ == Form::Hex ? num_ : hexValueSlow(); }
     // The text read as a decimal number.
     std::int64_t decValue() const;
     // Gives this control the other's text, with the same effects as setText(other.text()).
     void copyText(const Control& other);
-    bool textIs(std::string_view t) const;
+    bool textIs(std::string_view t) const {
+        if (form_ == Form::Str)
+            return str_.size() == t.size() && std::memcmp(str_.data(), t.data(), t.size()) == 0;
+        return textIsSlow(t);
+    }
     // True when the text is exactly HexPad(hexValue(), width).
     bool isHex(int width) const { return form_ == Form::Hex && width_ == width; }
 
@@ -93,6 +106,17 @@ private:
     }
     // Rewrites a numeric text in the string form (used only on slow, mixed-form paths).
     std::string rendered() const;
+    static std::int64_t HexMasked(std::int64_t value, int width) {
+        // A negative value is its 16-bit two's complement; then only `width` digits remain.
+        const std::uint64_t u = value < 0 ? static_cast<std::uint64_t>(value) & 0xFFFF
+                                          : static_cast<std::uint64_t>(value);
+        const std::uint64_t mask =
+            width >= 16 ? ~std::uint64_t{0} : (std::uint64_t{1} << (4 * width)) - 1;
+        return static_cast<std::int64_t>(u & mask);
+    }
+    void setHexSlow(std::int64_t v, int width);
+    std::int64_t hexValueSlow() const;
+    bool textIsSlow(std::string_view t) const;
 
     Form form_ = Form::Str;
     std::uint8_t width_ = 0;

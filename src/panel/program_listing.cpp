@@ -31,10 +31,7 @@ void Form1::prg_Click() {
     const int row = prg.selected();
     if (row < 0) return;
     char buf[5] = {'P', '-', 0, 0, 0};
-    const std::string a = HexPad(row, 3);
-    buf[2] = a[0];
-    buf[3] = a[1];
-    buf[4] = a[2];
+    FormatHex(buf + 2, row, 3);
     direc.setText(std::string_view(buf, 5));
     dato.setHex(ProgramMemory[static_cast<std::size_t>(row)], 4);
 }

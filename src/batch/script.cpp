@@ -1,0 +1,703 @@
+#include "batch/script.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <istream>
+#include <limits>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+namespace vintrel {
+
+namespace {
+
+constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+
+enum class Id {
+    REG, EE, REGW, RegPC, pila, INDF, PA, PB, RP, prg,
+    direc, dato, FR, FREC, estsleep, WATCHDOG, SENTIM, divtim, ciclos,
+    eje1, ejecutar, break_, por, MCLR, WDT, TOCKI, aceptar, cancelar,
+    cargar, salvar, editar, ensamblar, programar, fin,
+};
+
+// What a click does to a control: buttons and value cells run their handler, check boxes
+// flip, labels and text boxes have no click.
+enum class Kind { Button, Cell, Check, Label, TextBox, List };
+
+struct ControlInfo {
+    std::string_view name;
+    Id id;
+    Kind kind;
+    int size;  // elements of a control array; 0 for a single control
+};
+
+constexpr ControlInfo kControls[] = {
+    {"REG", Id::REG, Kind::Cell, 256},  // only the keys of Form1::IsRegKey exist
+    {"EE", Id::EE, Kind::Cell, kEepromCells},
+    {"REGW", Id::REGW, Kind::Cell, 0},
+    {"RegPC", Id::RegPC, Kind::Cell, 0},
+    {"pila", Id::pila, Kind::Label, kStackLevels},
+    {"INDF", Id::INDF, Kind::Label, 0},
+    {"PA", Id::PA, Kind::Check, 5},
+    {"PB", Id::PB, Kind::Check, 8},
+    {"RP", Id::RP, Kind::Label, 2},
+    {"prg", Id::prg, Kind::List, kProgramWords},
+    {"direc", Id::direc, Kind::TextBox, 0},
+    {"dato", Id::dato, Kind::TextBox, 0},
+    {"FR", Id::FR, Kind::TextBox, 0},
+    {"FREC", Id::FREC, Kind::TextBox, 0},
+    {"estsleep", Id::estsleep, Kind::Check, 0},
+    {"WATCHDOG", Id::WATCHDOG, Kind::Check, 0},
+    {"SENTIM", Id::SENTIM, Kind::Label, 0},
+    {"divtim", Id::divtim, Kind::Label, 0},
+    {"ciclos", Id::ciclos, Kind::Label, 0},
+    {"eje1", Id::eje1, Kind::Button, 0},
+    {"ejecutar", Id::ejecutar, Kind::Button, 0},
+    {"break", Id::break_, Kind::Button, 0},
+    {"por", Id::por, Kind::Button, 0},
+    {"MCLR", Id::MCLR, Kind::Button, 0},
+    {"WDT", Id::WDT, Kind::Button, 0},
+    {"TOCKI", Id::TOCKI, Kind::Button, 0},
+    {"aceptar", Id::aceptar, Kind::Button, 0},
+    {"cancelar", Id::cancelar, Kind::Button, 0},
+    {"cargar", Id::cargar, Kind::Button, 0},
+    {"salvar", Id::salvar, Kind::Button, 0},
+    {"editar", Id::editar, Kind::Button, 0},
+    {"ensamblar", Id::ensamblar, Kind::Button, 0},
+    {"programar", Id::programar, Kind::Button, 0},
+    {"fin", Id::fin, Kind::Button, 0},
+};
+
+const ControlInfo& Info(Id id) {
+    for (const auto& c : kControls)
+        if (c.id == id) return c;
+    throw std::logic_error("control missing from the table");
+}
+
+const ControlInfo* FindControl(std::string_view name) {
+    for (const auto& c : kControls)
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+bool ValidIndex(const ControlInfo& c, std::int64_t i) {
+    if (c.id == Id::REG) return i >= 0 && i < 256 && Form1::IsRegKey(static_cast<int>(i));
+    return i >= 0 && i < c.size;
+}
+
+Control& ControlOf(Form1& f, Id id, int i) {
+    const auto k = static_cast<std::size_t>(i < 0 ? 0 : i);
+    switch (id) {
+        case Id::REG: return f.REG(i);
+        case Id::EE: return f.EE[k];
+        case Id::REGW: return f.REGW;
+        case Id::RegPC: return f.RegPC;
+        case Id::pila: return f.pila[k];
+        case Id::INDF: return f.INDF;
+        case Id::PA: return f.PA[k];
+        case Id::PB: return f.PB[k];
+        case Id::RP: return f.RP[k];
+        case Id::direc: return f.direc;
+        case Id::dato: return f.dato;
+        case Id::FR: return f.FR;
+        case Id::FREC: return f.FREC;
+        case Id::estsleep: return f.estsleep;
+        case Id::WATCHDOG: return f.WATCHDOG;
+        case Id::SENTIM: return f.SENTIM;
+        case Id::divtim: return f.divtim;
+        case Id::ciclos: return f.ciclos;
+        case Id::eje1: return f.eje1;
+        case Id::ejecutar: return f.ejecutar;
+        case Id::break_: return f.break_;
+        case Id::por: return f.por;
+        case Id::MCLR: return f.MCLR;
+        case Id::WDT: return f.WDT;
+        case Id::TOCKI: return f.TOCKI;
+        case Id::aceptar: return f.aceptar;
+        case Id::cancelar: return f.cancelar;
+        case Id::cargar: return f.cargar;
+        case Id::salvar: return f.salvar;
+        case Id::editar: return f.editar;
+        case Id::ensamblar: return f.ensamblar;
+        case Id::programar: return f.programar;
+        case Id::fin: return f.fin;
+        case Id::prg: break;
+    }
+    throw std::logic_error("the listing is not a Control");
+}
+
+// A line the interpreter cannot understand.
+struct ScriptError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Ends the script from anywhere, also from inside a run's yield.
+struct Finished {
+    int status;
+};
+
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Walks one script line word by word.
+class Cursor {
+public:
+    explicit Cursor(std::string_view s) : s_(s) {}
+
+    bool atEnd() {
+        skipBlanks();
+        return pos_ == s_.size();
+    }
+    char peek() {
+        skipBlanks();
+        return pos_ < s_.size() ? s_[pos_] : '\0';
+    }
+    std::string_view word() {
+        skipBlanks();
+        const std::size_t start = pos_;
+        while (pos_ < s_.size() && !IsBlank(s_[pos_])) ++pos_;
+        return s_.substr(start, pos_ - start);
+    }
+    // Everything after the separating blanks, trailing blanks included.
+    std::string_view rest() {
+        skipBlanks();
+        std::string_view r = s_.substr(pos_);
+        pos_ = s_.size();
+        return r;
+    }
+
+private:
+    void skipBlanks() {
+        while (pos_ < s_.size() && IsBlank(s_[pos_])) ++pos_;
+    }
+    std::string_view s_;
+    std::size_t pos_ = 0;
+};
+
+std::string Quoted(std::string_view w) { return "\"" + std::string(w) + "\""; }
+
+// A non-negative number, decimal or hexadecimal with a 0x prefix.
+std::int64_t Number(std::string_view w) {
+    std::string_view digits = w;
+    int base = 10;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        base = 16;
+        digits.remove_prefix(2);
+    }
+    // from_chars would take a sign; the script language has none.
+    const bool leadingDigit =
+        !digits.empty() && (base == 16 ? std::isxdigit(static_cast<unsigned char>(digits[0]))
+                                       : std::isdigit(static_cast<unsigned char>(digits[0])));
+    std::int64_t v = 0;
+    const char* end = digits.data() + digits.size();
+    const auto r = leadingDigit ? std::from_chars(digits.data(), end, v, base)
+                                : std::from_chars_result{digits.data(), std::errc::invalid_argument};
+    if (r.ec == std::errc::result_out_of_range && r.ptr == end)
+        throw ScriptError(Quoted(w) + " is out of range");
+    if (r.ec != std::errc() || r.ptr != end) throw ScriptError(Quoted(w) + " is not a number");
+    return v;
+}
+
+// One parsed script line.
+struct Command {
+    enum class Op { Choose, Load, Click, Select, Type, Step, Run, At, Show, State, Listing, Expect };
+    Op op = Op::State;
+    long line = 0;
+    const ControlInfo* control = nullptr;
+    int index = -1;  // element of a control array or listing row; -1 for none
+    std::string text;
+    std::int64_t a = 0, b = 0;  // count, yield number or listing range
+    std::unique_ptr<Command> inner;  // the command of an `at` line
+};
+
+std::string NameOf(const ControlInfo& c, int index) {
+    std::string s(c.name);
+    if (index >= 0) s += "[" + std::to_string(index) + "]";
+    return s;
+}
+
+void ExpectEnd(Cursor& c) {
+    if (!c.atEnd()) throw ScriptError("unexpected " + Quoted(c.word()));
+}
+
+// NAME [INDEX]; `rowOptional` lets `prg` stand without a row.
+void ParseTarget(Cursor& c, Command& cmd, bool rowOptional) {
+    const std::string_view name = c.word();
+    if (name.empty()) throw ScriptError("a control name is missing");
+    const ControlInfo* info = FindControl(name);
+    if (!info) throw ScriptError("unknown control " + Quoted(name));
+    cmd.control = info;
+    if (info->size == 0) return;
+    const std::string_view w = c.word();
+    if (w.empty()) {
+        if (rowOptional && info->kind == Kind::List) return;
+        throw ScriptError(std::string(name) + " needs an index");
+    }
+    const std::int64_t i = Number(w);
+    if (!ValidIndex(*info, i)) throw ScriptError("index " + Quoted(w) + " is outside " +
+                                                 std::string(name));
+    cmd.index = static_cast<int>(i);
+}
+
+std::int64_t OptionalCount(Cursor& c, std::int64_t fallback, std::int64_t least,
+                           std::string_view what) {
+    const std::string_view w = c.word();
+    if (w.empty()) return fallback;
+    const std::int64_t n = Number(w);
+    if (n < least)
+        throw ScriptError(std::string(what) + " must be at least " + std::to_string(least));
+    return n;
+}
+
+std::int64_t ListingRow(Cursor& c, std::int64_t fallback) {
+    const std::string_view w = c.word();
+    if (w.empty()) return fallback;
+    const std::int64_t n = Number(w);
+    if (n >= kProgramWords) throw ScriptError("row " + Quoted(w) + " is outside prg");
+    return n;
+}
+
+// Parses one line; nothing for a blank or comment line. Errors throw ScriptError.
+std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt) {
+    Cursor c(line);
+    if (c.atEnd() || c.peek() == '#') return std::nullopt;
+    Command cmd;
+    cmd.line = lineNo;
+    const std::string_view verb = c.word();
+    using Op = Command::Op;
+    if (verb == "choose" || verb == "load") {
+        cmd.op = verb == "choose" ? Op::Choose : Op::Load;
+        cmd.text = c.rest();
+    } else if (verb == "click") {
+        ParseTarget(c, cmd, false);
+        cmd.op = cmd.control->kind == Kind::List ? Op::Select : Op::Click;
+        ExpectEnd(c);
+    } else if (verb == "select") {
+        ParseTarget(c, cmd, false);
+        if (cmd.control->kind != Kind::List) throw ScriptError("select works only on prg");
+        cmd.op = Op::Select;
+        ExpectEnd(c);
+    } else if (verb == "type") {
+        const std::string_view name = c.word();
+        if (name.empty()) throw ScriptError("a control name is missing");
+        cmd.control = FindControl(name);
+        if (!cmd.control) throw ScriptError("unknown control " + Quoted(name));
+        if (cmd.control->kind != Kind::TextBox)
+            throw ScriptError(std::string(name) + " is not a text box");
+        cmd.op = Op::Type;
+        cmd.text = c.rest();
+    } else if (verb == "step") {
+        cmd.op = Op::Step;
+        cmd.a = OptionalCount(c, 1, 0, "the step count");
+        ExpectEnd(c);
+    } else if (verb == "run") {
+        cmd.op = Op::Run;
+        cmd.a = OptionalCount(c, BatchRunner::kDefaultRunLimit, 1, "the run's yield count");
+        ExpectEnd(c);
+    } else if (verb == "at") {
+        if (inAt) throw ScriptError("at cannot queue another at");
+        const std::string_view w = c.word();
+        if (w.empty()) throw ScriptError("at needs a yield number");
+        cmd.op = Op::At;
+        cmd.a = Number(w);
+        if (cmd.a < 1) throw ScriptError("the yield number must be at least 1");
+        auto inner = ParseLine(c.rest(), lineNo, true);
+        if (!inner) throw ScriptError("at needs a command");
+        cmd.inner = std::make_unique<Command>(std::move(*inner));
+    } else if (verb == "show") {
+        cmd.op = Op::Show;
+        ParseTarget(c, cmd, true);
+        ExpectEnd(c);
+    } else if (verb == "state") {
+        cmd.op = Op::State;
+        ExpectEnd(c);
+    } else if (verb == "listing") {
+        cmd.op = Op::Listing;
+        cmd.a = ListingRow(c, 0);
+        cmd.b = ListingRow(c, kProgramWords - 1);
+        ExpectEnd(c);
+    } else if (verb == "expect") {
+        cmd.op = Op::Expect;
+        ParseTarget(c, cmd, false);
+        cmd.text = c.rest();
+    } else {
+        throw ScriptError("unknown command " + Quoted(verb));
+    }
+    return cmd;
+}
+
+const char* Bool(bool b) { return b ? "true" : "false"; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+class BatchRunner::Impl {
+public:
+    Impl(std::ostream& out, std::ostream& err);
+
+    int run(std::istream& script);
+
+    // The windowless platform; its yield is the run's hot path.
+    class Host final : public ScriptedPlatform {
+    public:
+        explicit Host(Impl& impl) : impl_(impl) {}
+        void yield() override {
+            ++yields;
+            // A plain compare unless a queued command or the run's limit is due.
+            if (++count < threshold) return;
+            impl_.yieldReached(count);
+        }
+        std::int64_t count = 0;      // yields of the current top-level run
+        std::int64_t threshold = kNever;
+
+    private:
+        Impl& impl_;
+    };
+
+    std::ostream& out;
+    std::ostream& err;
+    Host host;
+    Form1 form;
+
+private:
+    void execute(Command& cmd);
+    void clickControl(const ControlInfo& info, int index);
+    void typeText(const Command& cmd);
+    void runProgram(std::int64_t limit);
+    void show(const Command& cmd);
+    void state();
+    void expect(const Command& cmd);
+    void yieldReached(std::int64_t y);
+    void updateThreshold();
+    void ignored(const ControlInfo& info, int index) {
+        out << "ignored " << NameOf(info, index) << '\n';
+    }
+
+    // Commands of `at` lines, keyed by yield number; equal keys keep their script order.
+    std::multimap<std::int64_t, Command> queued_;
+    bool inRun_ = false;
+    int yieldDepth_ = 0;
+    std::int64_t runLimit_ = kDefaultRunLimit;
+};
+
+BatchRunner::Impl::Impl(std::ostream& o, std::ostream& e) : out(o), err(e), host(*this),
+                                                            form(host) {
+    host.sink = [this](const std::string& line) { out << line << '\n'; };
+    host.onEnd = [] { throw Finished{0}; };
+}
+
+int BatchRunner::Impl::run(std::istream& script) {
+    std::string line;
+    long lineNo = 0;
+    int status = 0;
+    try {
+        while (std::getline(script, line)) {
+            ++lineNo;
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            std::optional<Command> cmd;
+            try {
+                cmd = ParseLine(line, lineNo, false);
+            } catch (const ScriptError& e) {
+                out.flush();
+                err << "error at line " << lineNo << ": " << e.what() << '\n';
+                status = 2;
+                break;
+            }
+            if (cmd) execute(*cmd);
+            host.events.clear();  // already printed; keeps a long script from accumulating
+        }
+    } catch (const Finished& f) {
+        status = f.status;
+    }
+    out.flush();
+    err.flush();
+    return status;
+}
+
+void BatchRunner::Impl::execute(Command& cmd) {
+    using Op = Command::Op;
+    switch (cmd.op) {
+        case Op::Choose:
+            host.pendingChoice = cmd.text;
+            break;
+        case Op::Load:
+            host.pendingChoice = cmd.text;
+            clickControl(Info(Id::cargar), -1);
+            break;
+        case Op::Click:
+            // At the top of the script a click on the run button is a whole run; inside a yield
+            // it is the button's handler (the stop, or a nested run).
+            if (cmd.control->id == Id::ejecutar && yieldDepth_ == 0) {
+                runProgram(kDefaultRunLimit);
+            } else {
+                clickControl(*cmd.control, cmd.index);
+            }
+            break;
+        case Op::Select:
+            form.prg.select(cmd.index);
+            break;
+        case Op::Type:
+            typeText(cmd);
+            break;
+        case Op::Step:
+            for (std::int64_t i = 0; i < cmd.a; ++i) clickControl(Info(Id::eje1), -1);
+            break;
+        case Op::Run:
+            if (yieldDepth_ == 0) {
+                runProgram(cmd.a);
+            } else {
+                clickControl(Info(Id::ejecutar), -1);
+            }
+            break;
+        case Op::At:
+            queued_.emplace(cmd.a, std::move(*cmd.inner));
+            break;
+        case Op::Show:
+            show(cmd);
+            break;
+        case Op::State:
+            state();
+            break;
+        case Op::Listing:
+            for (std::int64_t r = cmd.a; r <= cmd.b; ++r)
+                out << form.prg.row(static_cast<int>(r)) << '\n';
+            break;
+        case Op::Expect:
+            expect(cmd);
+            break;
+    }
+}
+
+void BatchRunner::Impl::clickControl(const ControlInfo& info, int index) {
+    Control& c = ControlOf(form, info.id, index);
+    if (!c.enabled() || !c.visible()) {
+        ignored(info, index);
+        return;
+    }
+    switch (info.id) {
+        case Id::REG: form.REG_Click(index); break;
+        case Id::EE: form.EE_Click(index); break;
+        case Id::REGW: form.REGW_Click(); break;
+        case Id::RegPC: form.RegPC_Click(); break;
+        case Id::PA:
+            c.setValue(c.value() != 0 ? 0 : 1);
+            form.PA_Click(index);
+            break;
+        case Id::PB:
+            c.setValue(c.value() != 0 ? 0 : 1);
+            form.PB_Click(index);
+            break;
+        // The switch's change handler is its click handler: flipping the value runs it.
+        case Id::WATCHDOG:
+        case Id::estsleep:
+            c.setValue(c.value() != 0 ? 0 : 1);
+            break;
+        case Id::eje1: form.eje1_Click(); break;
+        case Id::ejecutar: form.ejecutar_Click(); break;
+        case Id::break_: form.break_Click(); break;
+        case Id::por: form.por_Click(); break;
+        case Id::MCLR: form.MCLR_Click(); break;
+        case Id::WDT: form.WDT_Click(); break;
+        case Id::TOCKI: form.TOCKI_Click(); break;
+        case Id::aceptar: form.aceptar_Click(); break;
+        case Id::cancelar: form.cancelar_Click(); break;
+        case Id::cargar: form.cargar_Click(); break;
+        case Id::editar: form.editar_Click(); break;
+        case Id::ensamblar: form.ensamblar_Click(); break;
+        case Id::programar: form.programar_Click(); break;
+        case Id::fin: form.fin_Click(); break;
+        // No click handler: the click changes nothing.
+        case Id::salvar:
+        case Id::pila:
+        case Id::INDF:
+        case Id::RP:
+        case Id::direc:
+        case Id::dato:
+        case Id::FR:
+        case Id::FREC:
+        case Id::SENTIM:
+        case Id::divtim:
+        case Id::ciclos:
+        case Id::prg:
+            break;
+    }
+}
+
+void BatchRunner::Impl::typeText(const Command& cmd) {
+    Control& c = ControlOf(form, cmd.control->id, -1);
+    if (!c.enabled() || !c.visible() || c.readOnly()) {
+        ignored(*cmd.control, -1);
+        return;
+    }
+    // Typing starts with the focus moving into the box (dato selects its text then).
+    form.setFocus(c);
+    c.setText(cmd.text);
+}
+
+void BatchRunner::Impl::runProgram(std::int64_t limit) {
+    struct Reset {
+        Impl& self;
+        ~Reset() {
+            // Commands the run never reached do not wait for the next one.
+            self.queued_.clear();
+            self.inRun_ = false;
+            self.host.threshold = kNever;
+        }
+    } reset{*this};
+    if (!form.ejecutar.enabled() || !form.ejecutar.visible()) {
+        ignored(Info(Id::ejecutar), -1);
+        return;
+    }
+    inRun_ = true;
+    runLimit_ = limit;
+    host.count = 0;
+    updateThreshold();
+    form.ejecutar_Click();
+}
+
+void BatchRunner::Impl::yieldReached(std::int64_t y) {
+    ++yieldDepth_;
+    struct Leave {
+        Impl& self;
+        ~Leave() {
+            --self.yieldDepth_;
+            self.updateThreshold();
+        }
+    } leave{*this};
+    // Take the commands one at a time: one of them may start a nested run whose own yields
+    // consume later entries of the same queue.
+    for (;;) {
+        auto it = queued_.lower_bound(y);
+        if (it == queued_.end() || it->first != y) break;
+        Command cmd = std::move(it->second);
+        queued_.erase(it);
+        execute(cmd);
+    }
+    host.events.clear();
+    if (y >= runLimit_ && form.ejecutar.textIs("&Parar")) form.ejecutar_Click();
+}
+
+void BatchRunner::Impl::updateThreshold() {
+    const std::int64_t now = host.count;
+    if (!inRun_) {
+        host.threshold = kNever;
+    } else if (now >= runLimit_) {
+        // Past the limit (a run started again inside a yield): stop it at its next yield.
+        host.threshold = now + 1;
+    } else {
+        auto next = queued_.upper_bound(now);
+        host.threshold = next == queued_.end() ? runLimit_ : std::min(next->first, runLimit_);
+    }
+}
+
+void BatchRunner::Impl::show(const Command& cmd) {
+    const ControlInfo& info = *cmd.control;
+    if (info.kind == Kind::List) {
+        if (cmd.index < 0) {
+            out << R"({"name":"prg","selected":)" << form.prg.selected()
+                << R"(,"count":)" << form.prg.count() << "}\n";
+        } else {
+            out << R"({"name":"prg","index":)" << cmd.index << R"(,"text":)"
+                << JsonString(form.prg.row(cmd.index)) << "}\n";
+        }
+        return;
+    }
+    const Control& c = ControlOf(form, info.id, cmd.index);
+    out << R"({"name":")" << info.name << '"';
+    if (info.size > 0) out << R"(,"index":)" << cmd.index;
+    out << R"(,"text":)" << JsonString(c.text()) << R"(,"enabled":)" << Bool(c.enabled())
+        << R"(,"visible":)" << Bool(c.visible()) << R"(,"hint":)" << JsonString(c.hint());
+    if (info.kind == Kind::Check) out << R"(,"value":)" << c.value();
+    if (info.id == Id::RP)
+        out << R"(,"color":)" << (c.color() == ColorRole::Cell ? R"("cell")" : R"("placeholder")");
+    out << "}\n";
+}
+
+void BatchRunner::Impl::state() {
+    Form1& f = form;
+    auto texts = [this](const auto& controls) {
+        out << '[';
+        bool first = true;
+        for (const Control& c : controls) {
+            out << (first ? "" : ",") << JsonString(c.text());
+            first = false;
+        }
+        out << ']';
+    };
+    auto values = [this](const auto& controls) {
+        out << '[';
+        bool first = true;
+        for (const Control& c : controls) {
+            out << (first ? "" : ",") << c.value();
+            first = false;
+        }
+        out << ']';
+    };
+    out << R"({"W":)" << JsonString(f.REGW.text()) << R"(,"PC":)" << JsonString(f.RegPC.text())
+        << R"(,"INDF":)" << JsonString(f.INDF.text()) << R"(,"REG":{)";
+    bool first = true;
+    for (int key = 0; key < 256; ++key) {
+        if (!Form1::IsRegKey(key)) continue;
+        out << (first ? "" : ",") << '"' << key << "\":" << JsonString(f.REG(key).text());
+        first = false;
+    }
+    out << R"(},"stack":)";
+    texts(f.pila);
+    out << R"(,"EE":)";
+    texts(f.EE);
+    out << R"(,"PA":)";
+    values(f.PA);
+    out << R"(,"PB":)";
+    values(f.PB);
+    out << R"(,"cycles":)" << JsonString(f.ciclos.text()) << R"(,"sleep":)"
+        << f.estsleep.value() << R"(,"SENTIM":)" << JsonString(f.SENTIM.text())
+        << R"(,"divtim":)" << JsonString(f.divtim.text()) << R"(,"WATCHDOG":)"
+        << f.WATCHDOG.value() << R"(,"running":)" << Bool(f.ejecutar.textIs("&Parar"))
+        << R"(,"module":{"ProgramCounter":)" << f.ProgramCounter << R"(,"StatusReg":)"
+        << f.StatusReg << R"(,"CycleCount":)" << f.CycleCount << R"(,"ExtraCycle":)"
+        << f.ExtraCycle << R"(,"PrescalerCount":)" << f.PrescalerCount
+        << R"(,"BreakpointSkip":)" << (f.BreakpointSkip ? 1 : 0) << R"(,"EepromUnlock":)"
+        << f.EepromUnlock << "}}\n";
+}
+
+void BatchRunner::Impl::expect(const Command& cmd) {
+    const ControlInfo& info = *cmd.control;
+    std::string actual;
+    if (info.kind == Kind::List) {
+        actual = form.prg.row(cmd.index);
+    } else {
+        const Control& c = ControlOf(form, info.id, cmd.index);
+        actual = info.kind == Kind::Check ? std::to_string(c.value()) : c.text();
+    }
+    if (actual == cmd.text) return;
+    out << "expect failed at line " << cmd.line << ": " << NameOf(info, cmd.index) << " is "
+        << JsonString(actual) << ", not " << JsonString(cmd.text) << '\n';
+    throw Finished{1};
+}
+
+// ---------------------------------------------------------------------------------------------
+
+BatchRunner::BatchRunner(std::ostream& out, std::ostream& err)
+    : impl_(std::make_unique<Impl>(out, err)) {}
+
+BatchRunner::~BatchRunner() = default;
+
+int BatchRunner::run(std::istream& script) { return impl_->run(script); }
+
+Form1& BatchRunner::form() { return impl_->form; }
+
+ScriptedPlatform& BatchRunner::platform() { return impl_->host; }
+
+int RunBatch(std::istream& script, std::ostream& out, std::ostream& err) {
+    BatchRunner runner(out, err);
+    return runner.run(script);
+}
+
+}  // namespace vintrel

@@ -1,0 +1,37 @@
+# Runs vintrel-batch on one script and checks its exit status, its standard output against an
+# expected file (with @APP@ standing for the executable's directory) and its standard error
+# against a regular expression.
+#   -DBATCH=exe -DSCRIPT=file [-DSTDIN=ON] -DSTATUS=n [-DOUT=file] [-DERR=regex] [-DAPP=dir]
+if(STDIN)
+  execute_process(COMMAND ${BATCH} INPUT_FILE ${SCRIPT}
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+else()
+  execute_process(COMMAND ${BATCH} ${SCRIPT}
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+endif()
+
+set(failed FALSE)
+if(NOT status STREQUAL STATUS)
+  message(SEND_ERROR "exit status ${status}, expected ${STATUS}")
+  set(failed TRUE)
+endif()
+if(DEFINED OUT)
+  file(READ ${OUT} expected)
+  string(REPLACE "@APP@" "${APP}" expected "${expected}")
+  if(NOT out STREQUAL expected)
+    message(SEND_ERROR "standard output differs.\n--- expected\n${expected}--- actual\n${out}---")
+    set(failed TRUE)
+  endif()
+endif()
+if(DEFINED ERR)
+  if(NOT err MATCHES "${ERR}")
+    message(SEND_ERROR "standard error does not match \"${ERR}\":\n${err}")
+    set(failed TRUE)
+  endif()
+elseif(NOT err STREQUAL "")
+  message(SEND_ERROR "unexpected standard error:\n${err}")
+  set(failed TRUE)
+endif()
+if(failed AND NOT out STREQUAL "" AND NOT DEFINED OUT)
+  message("standard output:\n${out}")
+endif()
