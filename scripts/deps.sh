@@ -5,7 +5,7 @@ packages=(
   cmake g++ make pkgconf
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev
-  gputils xdg-utils
+  gputils xdg-utils dpkg-dev file
   clang libclang-rt-14-dev
   desktop-file-utils appstream
   xvfb xdotool imagemagick x11-apps

@@ -4,20 +4,14 @@ vintrel_test(batch_test SOURCES batch_test.cpp LIBS vintrel_batch)
 set(batch_dir ${CMAKE_CURRENT_SOURCE_DIR}/batch)
 
 # batch_script(NAME [STATUS n] [ERR regex] [STDIN]): runs NAME.vbs from tests/batch (the scripts
-# name their HEX files relative to it) and compares stdout with NAME.out when that exists, or
-# with nothing.
+# name their HEX files relative to it) and compares stdout with NAME.out (no file: no output).
 function(batch_script name)
   cmake_parse_arguments(S "STDIN" "STATUS;ERR" "" ${ARGN})
   if(NOT DEFINED S_STATUS)
     set(S_STATUS 0)
   endif()
   set(args -DBATCH=$<TARGET_FILE:vintrel-batch> -DSCRIPT=${batch_dir}/${name}.vbs
-      -DSTATUS=${S_STATUS} -DAPP=$<TARGET_FILE_DIR:vintrel-batch>)
-  if(EXISTS ${batch_dir}/${name}.out)
-    list(APPEND args -DOUT=${batch_dir}/${name}.out)
-  else()
-    list(APPEND args -DOUT=${batch_dir}/empty.out)
-  endif()
+      -DSTATUS=${S_STATUS} -DAPP=$<TARGET_FILE_DIR:vintrel-batch> -DOUT=${batch_dir}/${name}.out)
   if(DEFINED S_ERR)
     list(APPEND args "-DERR=${S_ERR}")
   endif()

@@ -195,7 +195,7 @@ TEST_F(Batch, ChooseSetsOnePendingAnswerForAnyDialog) {
     EXPECT_EQ(Run("choose First.asm\nchoose  Dir With Blanks/Second.ASM \nclick editar\n"
                   "click editar\nchoose\nclick ensamblar\nchoose x.asm\n"),
               0);
-    EXPECT_EQ(out.str(), "launch \"notepad dir with blanks/second.asm \" normal\n");
+    EXPECT_EQ(out.str(), "launch \"notepad Dir With Blanks/Second.ASM \" normal\n");
     ASSERT_TRUE(runner.platform().pendingChoice.has_value());
     EXPECT_EQ(*runner.platform().pendingChoice, "x.asm");
 }
@@ -439,7 +439,7 @@ TEST_F(Batch, PlatformEventsArePrintedInOrder) {
     EXPECT_EQ(Run("click REGW\ntype dato 100\nclick aceptar\nchoose /tmp/A B.asm\n"
                   "click editar\nclick REG 0x81\nclick break\n"),
               0);
-    EXPECT_EQ(out.str(), "beep\nlaunch \"notepad /tmp/a b.asm\" normal\nbeep\n");
+    EXPECT_EQ(out.str(), "beep\nlaunch \"notepad /tmp/A B.asm\" normal\nbeep\n");
 }
 
 }  // namespace

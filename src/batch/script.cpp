@@ -20,12 +20,14 @@ namespace {
 
 constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 
+// clang-format off
 enum class Id {
     REG, EE, REGW, RegPC, pila, INDF, PA, PB, RP, prg,
     direc, dato, FR, FREC, estsleep, WATCHDOG, SENTIM, divtim, ciclos,
     eje1, ejecutar, break_, por, MCLR, WDT, TOCKI, aceptar, cancelar,
     cargar, salvar, editar, ensamblar, programar, fin,
 };
+// clang-format on
 
 // What a click does to a control: buttons and value cells run their handler, check boxes
 // flip, labels and text boxes have no click.
@@ -94,6 +96,7 @@ bool ValidIndex(const ControlInfo& c, std::int64_t i) {
 
 Control& ControlOf(Form1& f, Id id, int i) {
     const auto k = static_cast<std::size_t>(i < 0 ? 0 : i);
+    // clang-format off
     switch (id) {
         case Id::REG: return f.REG(i);
         case Id::EE: return f.EE[k];
@@ -128,8 +131,10 @@ Control& ControlOf(Form1& f, Id id, int i) {
         case Id::ensamblar: return f.ensamblar;
         case Id::programar: return f.programar;
         case Id::fin: return f.fin;
-        case Id::prg: break;
+        case Id::prg:
+            break;
     }
+    // clang-format on
     throw std::logic_error("the listing is not a Control");
 }
 
@@ -143,11 +148,13 @@ struct Finished {
     int status;
 };
 
-inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Walks one script line word by word.
 class Cursor {
-public:
+  public:
     explicit Cursor(std::string_view s) : s_(s) {}
 
     bool atEnd() {
@@ -161,7 +168,8 @@ public:
     std::string_view word() {
         skipBlanks();
         const std::size_t start = pos_;
-        while (pos_ < s_.size() && !IsBlank(s_[pos_])) ++pos_;
+        while (pos_ < s_.size() && !IsBlank(s_[pos_]))
+            ++pos_;
         return s_.substr(start, pos_ - start);
     }
     // Everything after the separating blanks, trailing blanks included.
@@ -172,15 +180,14 @@ public:
         return r;
     }
 
-private:
+  private:
     void skipBlanks() {
-        while (pos_ < s_.size() && IsBlank(s_[pos_])) ++pos_;
+        while (pos_ < s_.size() && IsBlank(s_[pos_]))
+            ++pos_;
     }
     std::string_view s_;
     std::size_t pos_ = 0;
 };
-
-std::string Quoted(std::string_view w) { return "\"" + std::string(w) + "\""; }
 
 // A non-negative number, decimal or hexadecimal with a 0x prefix.
 std::int64_t Number(std::string_view w) {
@@ -196,34 +203,52 @@ std::int64_t Number(std::string_view w) {
                                        : std::isdigit(static_cast<unsigned char>(digits[0])));
     std::int64_t v = 0;
     const char* end = digits.data() + digits.size();
-    const auto r = leadingDigit ? std::from_chars(digits.data(), end, v, base)
-                                : std::from_chars_result{digits.data(), std::errc::invalid_argument};
+    const auto r = leadingDigit
+                       ? std::from_chars(digits.data(), end, v, base)
+                       : std::from_chars_result{digits.data(), std::errc::invalid_argument};
     if (r.ec == std::errc::result_out_of_range && r.ptr == end)
-        throw ScriptError(Quoted(w) + " is out of range");
-    if (r.ec != std::errc() || r.ptr != end) throw ScriptError(Quoted(w) + " is not a number");
+        throw ScriptError(JsonString(w) + " is out of range");
+    if (r.ec != std::errc() || r.ptr != end) throw ScriptError(JsonString(w) + " is not a number");
     return v;
 }
 
 // One parsed script line.
 struct Command {
-    enum class Op { Choose, Load, Click, Select, Type, Step, Run, At, Show, State, Listing, Expect };
+    enum class Op {
+        Choose,
+        Load,
+        Click,
+        Select,
+        Type,
+        Step,
+        Run,
+        At,
+        Show,
+        State,
+        Listing,
+        Expect
+    };
     Op op = Op::State;
     long line = 0;
     const ControlInfo* control = nullptr;
     int index = -1;  // element of a control array or listing row; -1 for none
     std::string text;
-    std::int64_t a = 0, b = 0;  // count, yield number or listing range
+    std::int64_t a = 0, b = 0;       // count, yield number or listing range
     std::unique_ptr<Command> inner;  // the command of an `at` line
 };
 
 std::string NameOf(const ControlInfo& c, int index) {
     std::string s(c.name);
-    if (index >= 0) s += "[" + std::to_string(index) + "]";
+    if (index >= 0) {
+        s += '[';
+        s += std::to_string(index);
+        s += ']';
+    }
     return s;
 }
 
 void ExpectEnd(Cursor& c) {
-    if (!c.atEnd()) throw ScriptError("unexpected " + Quoted(c.word()));
+    if (!c.atEnd()) throw ScriptError("extra words from " + JsonString(c.word()));
 }
 
 // NAME [INDEX]; `rowOptional` lets `prg` stand without a row.
@@ -231,7 +256,7 @@ void ParseTarget(Cursor& c, Command& cmd, bool rowOptional) {
     const std::string_view name = c.word();
     if (name.empty()) throw ScriptError("a control name is missing");
     const ControlInfo* info = FindControl(name);
-    if (!info) throw ScriptError("unknown control " + Quoted(name));
+    if (!info) throw ScriptError("unknown control " + JsonString(name));
     cmd.control = info;
     if (info->size == 0) return;
     const std::string_view w = c.word();
@@ -240,8 +265,8 @@ void ParseTarget(Cursor& c, Command& cmd, bool rowOptional) {
         throw ScriptError(std::string(name) + " needs an index");
     }
     const std::int64_t i = Number(w);
-    if (!ValidIndex(*info, i)) throw ScriptError("index " + Quoted(w) + " is outside " +
-                                                 std::string(name));
+    if (!ValidIndex(*info, i))
+        throw ScriptError("index " + JsonString(w) + " is outside " + std::string(name));
     cmd.index = static_cast<int>(i);
 }
 
@@ -259,7 +284,7 @@ std::int64_t ListingRow(Cursor& c, std::int64_t fallback) {
     const std::string_view w = c.word();
     if (w.empty()) return fallback;
     const std::int64_t n = Number(w);
-    if (n >= kProgramWords) throw ScriptError("row " + Quoted(w) + " is outside prg");
+    if (n >= kProgramWords) throw ScriptError("row " + JsonString(w) + " is outside prg");
     return n;
 }
 
@@ -287,7 +312,7 @@ std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt) 
         const std::string_view name = c.word();
         if (name.empty()) throw ScriptError("a control name is missing");
         cmd.control = FindControl(name);
-        if (!cmd.control) throw ScriptError("unknown control " + Quoted(name));
+        if (!cmd.control) throw ScriptError("unknown control " + JsonString(name));
         if (cmd.control->kind != Kind::TextBox)
             throw ScriptError(std::string(name) + " is not a text box");
         cmd.op = Op::Type;
@@ -327,26 +352,28 @@ std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt) 
         ParseTarget(c, cmd, false);
         cmd.text = c.rest();
     } else {
-        throw ScriptError("unknown command " + Quoted(verb));
+        throw ScriptError("unknown command " + JsonString(verb));
     }
     return cmd;
 }
 
-const char* Bool(bool b) { return b ? "true" : "false"; }
+const char* Bool(bool b) {
+    return b ? "true" : "false";
+}
 
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 
 class BatchRunner::Impl {
-public:
+  public:
     Impl(std::ostream& out, std::ostream& err);
 
     int run(std::istream& script);
 
     // The windowless platform; its yield is the run's hot path.
     class Host final : public ScriptedPlatform {
-    public:
+      public:
         explicit Host(Impl& impl) : impl_(impl) {}
         void yield() override {
             ++yields;
@@ -354,10 +381,10 @@ public:
             if (++count < threshold) return;
             impl_.yieldReached(count);
         }
-        std::int64_t count = 0;      // yields of the current top-level run
+        std::int64_t count = 0;  // yields of the current top-level run
         std::int64_t threshold = kNever;
 
-    private:
+      private:
         Impl& impl_;
     };
 
@@ -366,7 +393,7 @@ public:
     Host host;
     Form1 form;
 
-private:
+  private:
     void execute(Command& cmd);
     void clickControl(const ControlInfo& info, int index);
     void typeText(const Command& cmd);
@@ -376,6 +403,10 @@ private:
     void expect(const Command& cmd);
     void yieldReached(std::int64_t y);
     void updateThreshold();
+    // A listing row as it stands (empty while the list is being rebuilt).
+    std::string listingRow(int row) const {
+        return row < form.prg.count() ? form.prg.row(row) : std::string();
+    }
     void ignored(const ControlInfo& info, int index) {
         out << "ignored " << NameOf(info, index) << '\n';
     }
@@ -387,8 +418,8 @@ private:
     std::int64_t runLimit_ = kDefaultRunLimit;
 };
 
-BatchRunner::Impl::Impl(std::ostream& o, std::ostream& e) : out(o), err(e), host(*this),
-                                                            form(host) {
+BatchRunner::Impl::Impl(std::ostream& o, std::ostream& e)
+    : out(o), err(e), host(*this), form(host) {
     host.sink = [this](const std::string& line) { out << line << '\n'; };
     host.onEnd = [] { throw Finished{0}; };
 }
@@ -415,6 +446,8 @@ int BatchRunner::Impl::run(std::istream& script) {
         }
     } catch (const Finished& f) {
         status = f.status;
+    } catch (const ScriptedPlatform::ProgramEnded&) {
+        status = 0;  // the end hook was replaced; the program ended all the same
     }
     out.flush();
     err.flush();
@@ -447,7 +480,8 @@ void BatchRunner::Impl::execute(Command& cmd) {
             typeText(cmd);
             break;
         case Op::Step:
-            for (std::int64_t i = 0; i < cmd.a; ++i) clickControl(Info(Id::eje1), -1);
+            for (std::int64_t i = 0; i < cmd.a; ++i)
+                clickControl(Info(Id::eje1), -1);
             break;
         case Op::Run:
             if (yieldDepth_ == 0) {
@@ -466,8 +500,8 @@ void BatchRunner::Impl::execute(Command& cmd) {
             state();
             break;
         case Op::Listing:
-            for (std::int64_t r = cmd.a; r <= cmd.b; ++r)
-                out << form.prg.row(static_cast<int>(r)) << '\n';
+            for (int r = static_cast<int>(cmd.a); r <= cmd.b && r < form.prg.count(); ++r)
+                out << form.prg.row(r) << '\n';
             break;
         case Op::Expect:
             expect(cmd);
@@ -481,6 +515,7 @@ void BatchRunner::Impl::clickControl(const ControlInfo& info, int index) {
         ignored(info, index);
         return;
     }
+    // clang-format off
     switch (info.id) {
         case Id::REG: form.REG_Click(index); break;
         case Id::EE: form.EE_Click(index); break;
@@ -494,7 +529,8 @@ void BatchRunner::Impl::clickControl(const ControlInfo& info, int index) {
             c.setValue(c.value() != 0 ? 0 : 1);
             form.PB_Click(index);
             break;
-        // The switch's change handler is its click handler: flipping the value runs it.
+        // WATCHDOG's change handler is WATCHDOG_Click, so flipping the value runs it once;
+        // estsleep has no handler.
         case Id::WATCHDOG:
         case Id::estsleep:
             c.setValue(c.value() != 0 ? 0 : 1);
@@ -514,20 +550,12 @@ void BatchRunner::Impl::clickControl(const ControlInfo& info, int index) {
         case Id::programar: form.programar_Click(); break;
         case Id::fin: form.fin_Click(); break;
         // No click handler: the click changes nothing.
-        case Id::salvar:
-        case Id::pila:
-        case Id::INDF:
-        case Id::RP:
-        case Id::direc:
-        case Id::dato:
-        case Id::FR:
-        case Id::FREC:
-        case Id::SENTIM:
-        case Id::divtim:
-        case Id::ciclos:
-        case Id::prg:
+        case Id::salvar: case Id::pila: case Id::INDF: case Id::RP: case Id::direc:
+        case Id::dato: case Id::FR: case Id::FREC: case Id::SENTIM: case Id::divtim:
+        case Id::ciclos: case Id::prg:
             break;
     }
+    // clang-format on
 }
 
 void BatchRunner::Impl::typeText(const Command& cmd) {
@@ -601,11 +629,11 @@ void BatchRunner::Impl::show(const Command& cmd) {
     const ControlInfo& info = *cmd.control;
     if (info.kind == Kind::List) {
         if (cmd.index < 0) {
-            out << R"({"name":"prg","selected":)" << form.prg.selected()
-                << R"(,"count":)" << form.prg.count() << "}\n";
+            out << R"({"name":"prg","selected":)" << form.prg.selected() << R"(,"count":)"
+                << form.prg.count() << "}\n";
         } else {
             out << R"({"name":"prg","index":)" << cmd.index << R"(,"text":)"
-                << JsonString(form.prg.row(cmd.index)) << "}\n";
+                << JsonString(listingRow(cmd.index)) << "}\n";
         }
         return;
     }
@@ -656,22 +684,21 @@ void BatchRunner::Impl::state() {
     values(f.PA);
     out << R"(,"PB":)";
     values(f.PB);
-    out << R"(,"cycles":)" << JsonString(f.ciclos.text()) << R"(,"sleep":)"
-        << f.estsleep.value() << R"(,"SENTIM":)" << JsonString(f.SENTIM.text())
-        << R"(,"divtim":)" << JsonString(f.divtim.text()) << R"(,"WATCHDOG":)"
-        << f.WATCHDOG.value() << R"(,"running":)" << Bool(f.ejecutar.textIs("&Parar"))
+    out << R"(,"cycles":)" << JsonString(f.ciclos.text()) << R"(,"sleep":)" << f.estsleep.value()
+        << R"(,"SENTIM":)" << JsonString(f.SENTIM.text()) << R"(,"divtim":)"
+        << JsonString(f.divtim.text()) << R"(,"WATCHDOG":)" << f.WATCHDOG.value()
+        << R"(,"running":)" << Bool(f.ejecutar.textIs("&Parar"))
         << R"(,"module":{"ProgramCounter":)" << f.ProgramCounter << R"(,"StatusReg":)"
-        << f.StatusReg << R"(,"CycleCount":)" << f.CycleCount << R"(,"ExtraCycle":)"
-        << f.ExtraCycle << R"(,"PrescalerCount":)" << f.PrescalerCount
-        << R"(,"BreakpointSkip":)" << (f.BreakpointSkip ? 1 : 0) << R"(,"EepromUnlock":)"
-        << f.EepromUnlock << "}}\n";
+        << f.StatusReg << R"(,"CycleCount":)" << f.CycleCount << R"(,"ExtraCycle":)" << f.ExtraCycle
+        << R"(,"PrescalerCount":)" << f.PrescalerCount << R"(,"BreakpointSkip":)"
+        << (f.BreakpointSkip ? 1 : 0) << R"(,"EepromUnlock":)" << f.EepromUnlock << "}}\n";
 }
 
 void BatchRunner::Impl::expect(const Command& cmd) {
     const ControlInfo& info = *cmd.control;
     std::string actual;
     if (info.kind == Kind::List) {
-        actual = form.prg.row(cmd.index);
+        actual = listingRow(cmd.index);
     } else {
         const Control& c = ControlOf(form, info.id, cmd.index);
         actual = info.kind == Kind::Check ? std::to_string(c.value()) : c.text();
@@ -689,11 +716,17 @@ BatchRunner::BatchRunner(std::ostream& out, std::ostream& err)
 
 BatchRunner::~BatchRunner() = default;
 
-int BatchRunner::run(std::istream& script) { return impl_->run(script); }
+int BatchRunner::run(std::istream& script) {
+    return impl_->run(script);
+}
 
-Form1& BatchRunner::form() { return impl_->form; }
+Form1& BatchRunner::form() {
+    return impl_->form;
+}
 
-ScriptedPlatform& BatchRunner::platform() { return impl_->host; }
+ScriptedPlatform& BatchRunner::platform() {
+    return impl_->host;
+}
 
 int RunBatch(std::istream& script, std::ostream& out, std::ostream& err) {
     BatchRunner runner(out, err);

@@ -12,7 +12,7 @@
 namespace vintrel {
 
 class BatchRunner {
-public:
+  public:
     // Output lines (platform events, show, state, listing, expect failures) go to `out`,
     // script errors to `err`.
     BatchRunner(std::ostream& out, std::ostream& err);
@@ -32,7 +32,7 @@ public:
     // Yields after which `run` without a count stops the run.
     static constexpr std::int64_t kDefaultRunLimit = 1000000;
 
-private:
+  private:
     class Impl;
     std::unique_ptr<Impl> impl_;
 };

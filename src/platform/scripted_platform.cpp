@@ -31,18 +31,18 @@ std::string JsonString(std::string_view text) {
     return out;
 }
 
-void ScriptedPlatform::emit(std::string line) {
+void ScriptedPlatform::record(std::string line) {
     if (sink) sink(line);
     events.push_back(std::move(line));
 }
 
-void ScriptedPlatform::beep() { emit("beep"); }
+void ScriptedPlatform::beep() { record("beep"); }
 
 bool ScriptedPlatform::messageBox(std::string_view text, MessageButtons buttons,
                                   MessageAlign align) {
     lastButtons = buttons;
     lastAlign = align;
-    emit("message " + JsonString(text));
+    record("message " + JsonString(text));
     if (buttons == MessageButtons::Ok) return true;
     if (answers.empty()) return false;
     bool a = answers.front();
@@ -65,12 +65,12 @@ void ScriptedPlatform::yield() {
 }
 
 void ScriptedPlatform::launch(std::string_view commandLine, WindowStyle style) {
-    emit("launch " + JsonString(commandLine) +
+    record("launch " + JsonString(commandLine) +
          (style == WindowStyle::Minimized ? " minimized" : " normal"));
 }
 
 void ScriptedPlatform::endProgram() {
-    emit("end");
+    record("end");
     if (onEnd) onEnd();
     throw ProgramEnded{};
 }

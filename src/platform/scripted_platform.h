@@ -52,7 +52,7 @@ public:
     long yields = 0;
 
 private:
-    void emit(std::string line);
+    void record(std::string line);
 };
 
 }  // namespace vintrel

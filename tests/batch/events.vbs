@@ -4,7 +4,7 @@ expect prg 0 000	3010	MOVLW 10
 load badcks.hex
 expect prg 7 007	2800	GOTO 000
 load missing.hex
-# Paths keep their blanks; the tools see them in lower case.
+# Paths are passed as chosen, blanks included.
 choose Fuente Con Blancos.ASM
 click editar
 # A second choose replaces the first; the answer is used once.
@@ -26,5 +26,5 @@ expect prg 0 000	0000	NOP
 click REGW
 type dato 100
 click aceptar
-fin
+click fin
 expect REG 0 never reached

@@ -1,0 +1,519 @@
+// The editor, assembler and programmer buttons, the helper programs shipped beside the
+// simulator, and the whole road from a source file to a loaded listing.
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/form1.h"
+#include "image/process_launch.h"
+#include "platform/scripted_platform.h"
+
+extern char** environ;
+
+namespace vintrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kAppDir = VINTREL_TEST_APP_DIR;
+const fs::path kExamplesSource = VINTREL_TEST_EXAMPLES_SOURCE;
+const fs::path kExamplesBuilt = VINTREL_TEST_EXAMPLES_BUILT;
+
+constexpr const char* kAsmFilter =
+    "Archivos ensamblador (*.asm)|*.asm|Todos los archivos (*.*)|*.*";
+constexpr const char* kHexFilter =
+    "Archivos hexadecimales (*.hex)|*.hex|Todos los archivos (*.*)|*.*";
+
+class TempDir {
+  public:
+    TempDir() {
+        std::string templ = (fs::temp_directory_path() / "vintrel-tools-XXXXXX").string();
+        path_ = mkdtemp(templ.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+void WriteFile(const fs::path& p, const std::string& text, bool executable = false) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p) << text;
+    if (executable) fs::permissions(p, fs::perms::owner_all | fs::perms::group_read);
+}
+
+std::string ReadFile(const fs::path& p) {
+    std::ifstream in(p);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::set<std::string> Listing(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir))
+        names.insert(e.path().filename().string());
+    return names;
+}
+
+struct RunResult {
+    int status = -1;
+    std::string output;  // stdout and stderr
+};
+
+// Runs a program to its end with stdin from /dev/null; `env` entries NAME=value override the
+// environment and a bare NAME removes the variable. DISPLAY and WAYLAND_DISPLAY are always
+// removed unless given, so no helper opens a dialog.
+RunResult RunProgram(std::vector<std::string> argv, std::vector<std::string> env = {}) {
+    std::map<std::string, std::string> vars;
+    for (char** e = environ; *e; ++e) {
+        std::string s = *e;
+        auto eq = s.find('=');
+        if (eq != std::string::npos) vars[s.substr(0, eq)] = s.substr(eq + 1);
+    }
+    vars.erase("DISPLAY");
+    vars.erase("WAYLAND_DISPLAY");
+    for (const auto& e : env) {
+        auto eq = e.find('=');
+        if (eq == std::string::npos)
+            vars.erase(e);
+        else
+            vars[e.substr(0, eq)] = e.substr(eq + 1);
+    }
+    std::vector<std::string> envText;
+    for (const auto& [k, v] : vars)
+        envText.push_back(k + "=" + v);
+    std::vector<char*> envp, args;
+    for (auto& s : envText)
+        envp.push_back(s.data());
+    envp.push_back(nullptr);
+    for (auto& s : argv)
+        args.push_back(s.data());
+    args.push_back(nullptr);
+
+    TempDir out;
+    const std::string outPath = (out.path() / "out").string();
+    RunResult r;
+    pid_t pid = fork();
+    if (pid == 0) {
+        int in = open("/dev/null", O_RDONLY);
+        int o = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(in, 0);
+        dup2(o, 1);
+        dup2(o, 2);
+        execve(args[0], args.data(), envp.data());
+        _exit(126);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.output = ReadFile(outPath);
+    return r;
+}
+
+// The assembler helper and the examples need gputils.
+#define REQUIRE_GPASM() \
+    if (!VINTREL_TEST_HAVE_GPASM) GTEST_SKIP() << "gpasm (gputils) is not installed"
+
+std::string Helper(const char* name) {
+    return (kAppDir / name).string();
+}
+
+const std::string kOptions = "/aINHX8M /c- /l- /rDEC /w2 /PPIC16F84";
+
+std::vector<std::string> Words(const std::string& line) {
+    return SplitCommandLine(line);
+}
+
+// ---------------------------------------------------------------- the buttons
+
+struct ButtonCase {
+    const char* name;
+    void (Form1::*click)();
+    const char* choice;  // nullptr: the dialog is cancelled
+    const char* filter;
+    const char* ext;
+    const char* event;  // nullptr: nothing started
+};
+
+const ButtonCase kButtonCases[] = {
+    {"editor keeps case", &Form1::editar_Click, "/home/Ana/Fuentes/Prueba.ASM", kAsmFilter, "asm",
+     R"(launch "notepad /home/Ana/Fuentes/Prueba.ASM" normal)"},
+    {"editor path with blanks", &Form1::editar_Click, "/tmp/Mis Fuentes/a b.asm", kAsmFilter, "asm",
+     R"(launch "notepad /tmp/Mis Fuentes/a b.asm" normal)"},
+    {"editor cancelled", &Form1::editar_Click, nullptr, kAsmFilter, "asm", nullptr},
+    {"assembler", &Form1::ensamblar_Click, "/src/Motor.asm", kAsmFilter, "asm",
+     R"(launch "/opt/vintrel/mpasmwin.exe /aINHX8M /c- /l- /rDEC /w2 /PPIC16F84 /src/Motor.asm" minimized)"},
+    {"assembler any file", &Form1::ensamblar_Click, "/src/LEEME.txt", kAsmFilter, "asm",
+     R"(launch "/opt/vintrel/mpasmwin.exe /aINHX8M /c- /l- /rDEC /w2 /PPIC16F84 /src/LEEME.txt" minimized)"},
+    {"assembler cancelled", &Form1::ensamblar_Click, nullptr, kAsmFilter, "asm", nullptr},
+    {"programmer upper-case extension", &Form1::programar_Click, "/pic/Motor.HEX", kHexFilter,
+     "hex", R"(launch "/opt/vintrel/quemador /pic/Motor" normal)"},
+    {"programmer mixed-case extension", &Form1::programar_Click, "/pic/a.b/Motor.hEx", kHexFilter,
+     "hex", R"(launch "/opt/vintrel/quemador /pic/a.b/Motor" normal)"},
+    {"programmer lower case", &Form1::programar_Click, "/Mis Pic/motor.hex", kHexFilter, "hex",
+     R"(launch "/opt/vintrel/quemador /Mis Pic/motor" normal)"},
+    {"programmer other file", &Form1::programar_Click, "/pic/leeme.txt", kHexFilter, "hex",
+     nullptr},
+    {"programmer extension not last", &Form1::programar_Click, "/pic/motor.hex.bak", kHexFilter,
+     "hex", nullptr},
+    {"programmer name without dot", &Form1::programar_Click, "/pic/motorhex", kHexFilter, "hex",
+     nullptr},
+    {"programmer short name", &Form1::programar_Click, "hex", kHexFilter, "hex", nullptr},
+    {"programmer cancelled", &Form1::programar_Click, nullptr, kHexFilter, "hex", nullptr},
+};
+
+TEST(ExternalTools, ButtonsAskForTheFileAndStartTheirProgram) {
+    for (const auto& c : kButtonCases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPlatform p;
+        Form1 f(p);
+        f.ProgramMemory[0] = 0x1234;
+        p.events.clear();
+        if (c.choice) p.pendingChoice = c.choice;
+        (f.*c.click)();
+        EXPECT_EQ(p.lastFilter, c.filter);
+        EXPECT_EQ(p.lastDefaultExt, c.ext);
+        if (c.event)
+            EXPECT_EQ(p.events, std::vector<std::string>{c.event});
+        else
+            EXPECT_TRUE(p.events.empty()) << p.events.front();
+        // Starting a tool loads nothing.
+        EXPECT_EQ(f.ProgramMemory[0], 0x1234);
+    }
+}
+
+TEST(ExternalTools, ApplicationPathIsUsedAsItStands) {
+    ScriptedPlatform p;
+    p.appPath = "/home/Ana/Mis Programas/Vintrel";
+    Form1 f(p);
+    p.events.clear();
+    p.pendingChoice = "/x/Y.asm";
+    f.ensamblar_Click();
+    p.pendingChoice = "/x/Y.hex";
+    f.programar_Click();
+    EXPECT_EQ(
+        p.events,
+        (std::vector<std::string>{
+            R"(launch "/home/Ana/Mis Programas/Vintrel/mpasmwin.exe /aINHX8M /c- /l- /rDEC /w2 /PPIC16F84 /x/Y.asm" minimized)",
+            R"(launch "/home/Ana/Mis Programas/Vintrel/quemador /x/Y" normal)"}));
+}
+
+// ---------------------------------------------------------------- mpasmwin.exe
+
+const char* kSource =
+    "\tLIST P=16F84\n"
+    "\t#include <p16f84.inc>\n"
+    "\t__CONFIG _CP_OFF & _WDT_ON & _XT_OSC\n"
+    "\torg 0\n"
+    "start\tclrf portb\n"  // lower case: assembles only without case sensitivity
+    "\tmovlw 10\n"         // 0Ah in decimal radix, 10h in hexadecimal
+    "done\tgoto done\n"
+    "\tend\n";
+
+std::vector<int> LoadedWords(const fs::path& hex, int count) {
+    ScriptedPlatform p;
+    Form1 f(p);
+    f.carga(hex.string());
+    EXPECT_TRUE(std::find_if(p.events.begin(), p.events.end(), [](const std::string& e) {
+                    return e.rfind("message", 0) == 0;
+                }) == p.events.end());
+    return std::vector<int>(f.ProgramMemory.begin(), f.ProgramMemory.begin() + count);
+}
+
+TEST(Assembler, WritesTheHexBesideTheSourceAndNothingElse) {
+    REQUIRE_GPASM();
+    TempDir t;
+    const fs::path d = t.path() / "Mis Fuentes PIC";
+    WriteFile(d / "Prueba.ASM", kSource);
+    // Launched through the simulator's command line, the path arrives split at its blanks.
+    RunResult r = RunProgram(
+        Words(Helper("mpasmwin.exe") + " " + kOptions + " " + (d / "Prueba.ASM").string()));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output, "");
+    EXPECT_EQ(Listing(d), (std::set<std::string>{"Prueba.ASM", "Prueba.hex"}));
+    EXPECT_EQ(LoadedWords(d / "Prueba.hex", 4), (std::vector<int>{0x0186, 0x300A, 0x2802, 0}));
+}
+
+TEST(Assembler, OptionsInAnyOrderAndCase) {
+    REQUIRE_GPASM();
+    struct Case {
+        const char* options;
+        int status;
+        int movlw;      // the word assembled from `movlw 10`
+        bool warnings;  // messages below errors, kept in the .err file of a good assembly
+    } cases[] = {
+        {"/aINHX8M /c- /l- /rDEC /w2 /PPIC16F84", 0, 0x300A, false},
+        {"/PPic16f84 /W2 /RdEc /L- /C- /Ainhx8m", 0, 0x300A, false},
+        {"/c- /roct", 0, 0x3008, false},
+        {"/aINHX8M /c- /w2", 0, 0x3010, false},  // the default radix is hexadecimal
+        // Both the source and the command line name the processor: a warning at /w0 and /w1.
+        {"/p16F84 /c- /rHEX", 0, 0x3010, true},
+        {"/p16F84 /c- /w1", 0, 0x3010, true},
+        {"/aINHX8M /c+ /rDEC /w2", 1, 0, false},  // case-sensitive: `portb` is unknown
+        {"/aINHX8M /rDEC /w2", 1, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        TempDir t;
+        WriteFile(t.path() / "p.asm", kSource);
+        RunResult r = RunProgram(
+            Words(Helper("mpasmwin.exe") + " " + c.options + " " + (t.path() / "p.asm").string()));
+        ASSERT_EQ(r.status, c.status) << r.output;
+        std::set<std::string> files{"p.asm"};
+        if (c.status == 0) {
+            EXPECT_EQ(LoadedWords(t.path() / "p.hex", 2)[1], c.movlw);
+            files.insert("p.hex");
+            if (c.warnings) {
+                files.insert("p.err");
+                EXPECT_NE(ReadFile(t.path() / "p.err").find("Warning"), std::string::npos);
+            }
+        } else {
+            EXPECT_NE(ReadFile(t.path() / "p.err").find("portb"), std::string::npos);
+            files.insert("p.err");
+        }
+        EXPECT_EQ(Listing(t.path()), files);
+    }
+}
+
+TEST(Assembler, ErrorsGoToTheErrFileAndLeaveNoStaleHex) {
+    REQUIRE_GPASM();
+    TempDir t;
+    const fs::path src = t.path() / "motor.asm";
+    const std::vector<std::string> argv =
+        Words(Helper("mpasmwin.exe") + " " + kOptions + " " + src.string());
+    WriteFile(src, kSource);
+    ASSERT_EQ(RunProgram(argv).status, 0);
+    ASSERT_TRUE(fs::exists(t.path() / "motor.hex"));
+
+    std::string broken = kSource;
+    broken.replace(broken.find("goto done"), 9, "goto nowhere");
+    WriteFile(src, broken);
+    RunResult r = RunProgram(argv);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(fs::exists(t.path() / "motor.hex"));
+    const std::string err = ReadFile(t.path() / "motor.err");
+    EXPECT_NE(err.find("nowhere"), std::string::npos) << err;
+    EXPECT_NE(err.find("motor.asm:7"), std::string::npos) << err;
+
+    WriteFile(src, kSource);
+    ASSERT_EQ(RunProgram(argv).status, 0);
+    EXPECT_TRUE(fs::exists(t.path() / "motor.hex"));
+    EXPECT_FALSE(fs::exists(t.path() / "motor.err"));
+}
+
+TEST(Assembler, RefusesToOverwriteItsSource) {
+    TempDir t;
+    WriteFile(t.path() / "x.hex", kSource);
+    EXPECT_EQ(RunProgram({Helper("mpasmwin.exe"), "/c-", (t.path() / "x.hex").string()}).status, 2);
+    EXPECT_EQ(ReadFile(t.path() / "x.hex"), kSource);
+    EXPECT_EQ(RunProgram({Helper("mpasmwin.exe"), "/c-"}).status, 2);
+}
+
+// ---------------------------------------------------------------- quemador and notepad
+
+TEST(Programmer, WithoutAProgrammerSaysSoAndFails) {
+    TempDir t;
+    WriteFile(t.path() / "motor.hex", ":00000001FF\n");
+    RunResult r =
+        RunProgram({Helper("quemador"), (t.path() / "motor").string()}, {"VINTREL_PROGRAMMER"});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.output.find((t.path() / "motor.hex").string()), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("VINTREL_PROGRAMMER"), std::string::npos) << r.output;
+}
+
+TEST(Programmer, HandsTheHexFileToTheConfiguredCommand) {
+    TempDir t;
+    const fs::path got = t.path() / "got";
+    WriteFile(t.path() / "burn",
+              "#!/bin/sh\nfor a; do printf '%s\\n' \"$a\"; done > '" + got.string() + "'\n", true);
+    const fs::path dir = t.path() / "Mis Pic";
+    WriteFile(dir / "Motor.HEX", ":00000001FF\n");
+    // The simulator dropped ".HEX"; the programmer finds the file as it is spelt.
+    RunResult r =
+        RunProgram(Words(Helper("quemador") + " " + (dir / "Motor").string()),
+                   {"VINTREL_PROGRAMMER=" + (t.path() / "burn").string() + " --chip 16f84"});
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(ReadFile(got), "--chip\n16f84\n" + (dir / "Motor.HEX").string() + "\n");
+
+    r = RunProgram({Helper("quemador"), (dir / "Nada").string()},
+                   {"VINTREL_PROGRAMMER=" + (t.path() / "burn").string()});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.output.find("Nada.hex"), std::string::npos) << r.output;
+}
+
+TEST(Editor, OpensTheFileWithTheDesktopsOpener) {
+    TempDir t;
+    const fs::path got = t.path() / "got";
+    WriteFile(t.path() / "bin" / "xdg-open",
+              "#!/bin/sh\nfor a; do printf '%s\\n' \"$a\"; done > '" + got.string() + "'\n", true);
+    const fs::path src = t.path() / "Mis Fuentes" / "Prueba.asm";
+    WriteFile(src, kSource);
+    const std::string path = "PATH=" + (t.path() / "bin").string() + ":/usr/bin:/bin";
+    RunResult r = RunProgram(Words(Helper("notepad") + " " + src.string()), {path, "DISPLAY=:99"});
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(ReadFile(got), src.string() + "\n");
+
+    // A desktop without an opener: the user's editor in a terminal window.
+    fs::remove(got);
+    fs::rename(t.path() / "bin" / "xdg-open", t.path() / "bin" / "x-terminal-emulator");
+    r = RunProgram(Words(Helper("notepad") + " " + src.string()),
+                   {"PATH=" + (t.path() / "bin").string(), "WAYLAND_DISPLAY=wayland-0",
+                    "EDITOR=emacs -nw", "VISUAL", "TERMINAL"});
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(ReadFile(got), "-e\nemacs\n-nw\n" + src.string() + "\n");
+
+    // No desktop and no terminal: nowhere to show an editor.
+    fs::remove(got);
+    r = RunProgram({Helper("notepad"), src.string()}, {path, "EDITOR=vi", "VISUAL"});
+    EXPECT_NE(r.status, 0);
+    EXPECT_FALSE(r.output.empty());
+    EXPECT_FALSE(fs::exists(got));
+}
+
+// ---------------------------------------------------------------- source to listing
+
+// A platform that really starts what the buttons ask for, as the window's platform does.
+class LaunchingPlatform : public ScriptedPlatform {
+  public:
+    void launch(std::string_view commandLine, WindowStyle style) override {
+        ScriptedPlatform::launch(commandLine, style);
+        launched.push_back(LaunchDetached(commandLine, applicationPath()));
+    }
+    std::vector<bool> launched;
+};
+
+bool WaitFor(const fs::path& p) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!fs::exists(p)) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+TEST(SourceToListing, AssembleButtonThenLoadShowsTheProgram) {
+    REQUIRE_GPASM();
+    TempDir t;
+    const fs::path dir = t.path() / "Ejemplos PIC";
+    fs::create_directories(dir);
+    fs::copy_file(kExamplesSource / "contador.asm", dir / "Contador.asm");
+
+    LaunchingPlatform p;
+    p.appPath = kAppDir.string();
+    Form1 f(p);
+    p.pendingChoice = (dir / "Contador.asm").string();
+    f.ensamblar_Click();
+    ASSERT_EQ(p.launched, std::vector<bool>{true});
+    ASSERT_TRUE(WaitFor(dir / "Contador.hex"));
+
+    p.events.clear();
+    p.pendingChoice = (dir / "Contador.hex").string();
+    f.cargar_Click();
+    EXPECT_TRUE(p.events.empty()) << p.events.front();
+    const char* rows[] = {
+        "000\t1683\tBSF 03,5",   "001\t0186\tCLRF 06",  "002\t1283\tBCF 03,5",
+        "003\t0186\tCLRF 06",    "004\t018C\tCLRF 0C",  "005\t0A8C\tINCF 0C",
+        "006\t080C\tMOVF 0C,W",  "007\t0086\tMOVWF 06", "008\t3A0F\tXORLW 0F",
+        "009\t1D03\tBTFSS 03,2", "00A\t2805\tGOTO 005", "00B\t280B\tGOTO 00B",
+        "00C\t0000\tNOP",
+    };
+    ASSERT_EQ(f.prg.count(), kProgramWords);
+    for (int i = 0; i < static_cast<int>(std::size(rows)); ++i)
+        EXPECT_EQ(f.prg.row(i), rows[i]);
+    EXPECT_EQ(f.WATCHDOG.value(), 0);  // _WDT_OFF in the configuration word
+}
+
+// ---------------------------------------------------------------- the examples
+
+struct ExampleCase {
+    const char* name;
+    std::function<void(Form1&)> check;
+};
+
+const ExampleCase kExamples[] = {
+    {"contador",
+     [](Form1& f) {
+         EXPECT_EQ(f.REG(6).hexValue(), 0x0F);
+         EXPECT_EQ(f.REG(0x0C).hexValue(), 0x0F);
+         for (int i = 0; i < 4; ++i)
+             EXPECT_EQ(f.PB[static_cast<std::size_t>(i)].value(), 1);
+         for (int i = 4; i < 8; ++i)
+             EXPECT_EQ(f.PB[static_cast<std::size_t>(i)].value(), 0);
+     }},
+    {"subrutina",
+     [](Form1& f) {
+         EXPECT_EQ(f.REG(0x0C).hexValue(), 0x0A);
+         EXPECT_EQ(f.REGW.hexValue(), 0x0A);
+     }},
+    {"eeprom",
+     [](Form1& f) {
+         EXPECT_EQ(f.EE[0x10].hexValue(), 0xA5);
+         for (int i = 0; i < 4; ++i)
+             EXPECT_EQ(f.EE[static_cast<std::size_t>(i)].hexValue(), i + 1);
+         EXPECT_EQ(f.REG(0x0C).hexValue(), 0xA5);
+         EXPECT_EQ(f.REG(136).hexValue() & 0x07, 0);  // RD, WR, WREN all clear
+     }},
+    {"timer0",
+     [](Form1& f) {
+         EXPECT_EQ(f.REG(0x0C).hexValue(), 3);
+         EXPECT_GT(f.REG(1).hexValue(), 9);
+         EXPECT_TRUE(f.SENTIM.textIs("Int."));
+         EXPECT_TRUE(f.divtim.textIs("8"));
+     }},
+    {"indirecto",
+     [](Form1& f) {
+         EXPECT_EQ(f.REG(0x0C).hexValue(), 0x88);
+         EXPECT_EQ(f.REGW.hexValue(), 0x88);
+         for (int a = 0x20; a < 0x30; ++a)
+             EXPECT_EQ(f.REG(a).hexValue(), 0x30 - a);
+         EXPECT_EQ(f.REG(4).hexValue(), 0x30);
+     }},
+};
+
+TEST(Examples, EachRunsToItsEndlessLoop) {
+    REQUIRE_GPASM();
+    for (const auto& c : kExamples) {
+        SCOPED_TRACE(c.name);
+        const fs::path hex = kExamplesBuilt / (std::string(c.name) + ".hex");
+        ASSERT_TRUE(fs::exists(hex));
+        ScriptedPlatform p;
+        Form1 f(p);
+        p.pendingChoice = hex.string();
+        f.cargar_Click();
+        ASSERT_TRUE(p.events.empty()) << p.events.front();
+        // Step until the program counter rests on a GOTO to itself.
+        int steps = 0;
+        for (; steps < 20000; ++steps) {
+            const int pc = static_cast<int>(f.RegPC.hexValue());
+            if (f.ProgramMemory[static_cast<std::size_t>(pc)] == (0x2800 | pc)) break;
+            f.eje1_Click();
+        }
+        ASSERT_LT(steps, 20000);
+        c.check(f);
+    }
+}
+
+}  // namespace
+}  // namespace vintrel

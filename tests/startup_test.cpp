@@ -1,0 +1,364 @@
+// The start-up window against a real HTTP server on the loopback interface, and the updater
+// script it starts.
+// Before any Qt header: Qt's `emit` keyword is a macro that would eat a member of the same name.
+#include "platform/scripted_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QNetworkProxy>
+#include <QPointer>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "startup/form2.h"
+
+namespace vintrel {
+namespace {
+
+bool WaitFor(const std::function<bool()>& done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    QTimer tick;
+    tick.start(5);
+    while (!done()) {
+        if (clock.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
+}
+
+QByteArray Http(const QByteArray& statusLine, const QByteArray& body,
+                qsizetype contentLength = -1) {
+    return statusLine + "\r\nContent-Type: text/plain\r\nContent-Length: " +
+           QByteArray::number(contentLength < 0 ? body.size() : contentLength) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
+QByteArray Ok(const QByteArray& body) {
+    return Http("HTTP/1.1 200 OK", body);
+}
+
+// Answers every request with a canned response after a delay, or never.
+class UpdateServer {
+  public:
+    explicit UpdateServer(std::optional<QByteArray> response, int delayMs = 0)
+        : response_(std::move(response)), delayMs_(delayMs) {
+        EXPECT_TRUE(server_.listen(QHostAddress::LocalHost));
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection())
+                serve(socket);
+        });
+    }
+
+    QString url() const {
+        return QStringLiteral("http://127.0.0.1:%1/quorvan/update/vintrel.upd")
+            .arg(server_.serverPort());
+    }
+
+    // The request lines received.
+    std::vector<QByteArray> requests;
+
+  private:
+    void serve(QTcpSocket* socket) {
+        auto received = std::make_shared<QByteArray>();
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received] {
+            const bool complete = received->contains("\r\n\r\n");
+            *received += socket->readAll();
+            if (complete || !received->contains("\r\n\r\n")) return;
+            requests.push_back(received->left(received->indexOf("\r\n")));
+            if (!response_) return;
+            QTimer::singleShot(delayMs_, socket, [socket, response = *response_] {
+                socket->write(response);
+                socket->disconnectFromHost();
+            });
+        });
+    }
+
+    QTcpServer server_;
+    std::optional<QByteArray> response_;
+    int delayMs_;
+};
+
+QString ClosedPortUrl() {
+    QTcpServer probe;
+    EXPECT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return QStringLiteral("http://127.0.0.1:%1/quorvan/update/vintrel.upd").arg(port);
+}
+
+// A start-up window on a scripted platform whose yields run the event loop.
+struct Startup {
+    Startup(const QString& url, int interval) {
+        platform.onYield = [] { QCoreApplication::processEvents(); };
+        clock.start();
+        form = new Form2(
+            platform, url,
+            [this] {
+                ++shown;
+                shownAt = clock.elapsed();
+            },
+            interval);
+        QObject::connect(form, &Form2::updateChecked, form, [this] { checked = true; });
+        form->show();
+    }
+    ~Startup() { delete form.data(); }
+
+    QTimer* timer() const { return form->findChild<QTimer*>(QStringLiteral("Timer1")); }
+
+    ScriptedPlatform platform;
+    QElapsedTimer clock;
+    QPointer<Form2> form;
+    int shown = 0;
+    qint64 shownAt = -1;
+    bool checked = false;
+};
+
+std::string Question(const char* found) {
+    return "message " +
+           JsonString(std::string("Hay actualizaciones disponibles\n(Versión actual: 1.1.0 - "
+                                  "Versión nueva: ") +
+                      found + ")\n¿Desea descargarla ahora?");
+}
+
+TEST(Form2, LabelsShowTheVersionAndFitTheirPlaces) {
+    Startup s(QString(), 10000);
+    EXPECT_EQ(s.form->size(), QSize(405, 195));
+    EXPECT_EQ(s.form->palette().color(QPalette::Window), QColor(64, 0, 64));
+    EXPECT_TRUE(s.timer()->isActive());
+
+    const struct {
+        const char* name;
+        QRect geometry;
+        int points;
+    } labels[] = {
+        {"Label1", {8, 16, 391, 56}, 24},   {"Label4", {88, 72, 255, 37}, 24},
+        {"Label3", {88, 128, 303, 21}, 12}, {"Label2", {112, 152, 255, 13}, 8},
+        {"Label5", {112, 168, 255, 13}, 8},
+    };
+    for (const auto& l : labels) {
+        const auto* label = s.form->findChild<QLabel*>(QString::fromLatin1(l.name));
+        ASSERT_NE(label, nullptr) << l.name;
+        EXPECT_EQ(label->geometry(), l.geometry) << l.name;
+        EXPECT_EQ(label->font().pointSize(), l.points) << l.name;
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::white)) << l.name;
+        const QFontMetrics metrics(label->font());
+        EXPECT_LE(metrics.horizontalAdvance(label->text()), l.geometry.width()) << l.name;
+        EXPECT_LE(metrics.ascent() + metrics.descent(), l.geometry.height()) << l.name;
+    }
+    EXPECT_EQ(s.form->findChild<QLabel*>(QStringLiteral("Label4"))->text(),
+              QStringLiteral("vers. 1.1.0"));
+}
+
+TEST(Form2, NewerVersionAsksAndNoShowsTheMainWindow2500msAfterTheAnswer) {
+    UpdateServer server(Ok("1.2.3\nhttp://127.0.0.1/nueva/vintrel-1.2.3.deb\n"));
+    Startup s(server.url(), Form2::kTimerInterval);
+    s.platform.answers = {false};
+    qint64 answeredAt = -1;
+    s.platform.sink = [&](const std::string&) { answeredAt = s.clock.elapsed(); };
+
+    ASSERT_TRUE(WaitFor([&] { return s.checked; }, 2000));
+    ASSERT_EQ(server.requests, std::vector<QByteArray>{"GET /quorvan/update/vintrel.upd HTTP/1.1"});
+    EXPECT_EQ(s.platform.events, std::vector<std::string>{Question("1.2.3")});
+    EXPECT_EQ(s.platform.lastButtons, MessageButtons::YesNo);
+    EXPECT_EQ(s.platform.lastAlign, MessageAlign::Default);
+
+    ASSERT_TRUE(WaitFor([&] { return s.shown > 0; }, 5000));
+    EXPECT_GE(s.shownAt - answeredAt, Form2::kTimerInterval - 20);
+    EXPECT_LT(s.shownAt - answeredAt, Form2::kTimerInterval + 700);
+    EXPECT_TRUE(WaitFor([&] { return s.form.isNull(); }, 1000));
+    EXPECT_EQ(s.shown, 1);
+    EXPECT_EQ(s.platform.events.size(), 1u);
+}
+
+TEST(Form2, YesStartsTheUpdaterWithTheAddressAndEndsTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    UpdateServer server(Ok("1.2.3\nhttp://127.0.0.1/nueva/vintrel-1.2.3.deb\n"));
+    EXPECT_EXIT(
+        {
+            Startup s(server.url(), 10000);
+            s.platform.appPath = "/usr/lib/vintrel";
+            s.platform.answers = {true};
+            s.platform.onEnd = [&s] {
+                for (const auto& e : s.platform.events)
+                    std::fprintf(stderr, "%s\n", e.c_str());
+                if (s.shown) std::fputs("main window\n", stderr);
+                std::fflush(stderr);
+                std::_Exit(3);
+            };
+            WaitFor([&] { return s.checked; }, 3000);
+        },
+        testing::ExitedWithCode(3),
+        "\nlaunch \"/usr/lib/vintrel/upd.exe http://127.0.0.1/nueva/vintrel-1.2.3.deb\\\\n &\" "
+        "minimized\nend\n$");
+}
+
+TEST(Form2, NewerVersionsAreOffered) {
+    const QByteArray full =
+        "9.0.0 http://h/" + QByteArray(static_cast<qsizetype>(kMaxUpdateBody) - 15, 'a');
+    const struct {
+        QByteArray body;
+        const char* found;
+    } cases[] = {
+        {"2.0.0\r\nhttp://h/v.deb", "2.0.0"}, {" 1.1.1 http://h/v.deb", "1.1.1"},
+        {"1.1000.0 http://h/", "1.1000.0"},  // as much as 2.0.0
+        {"1.2.3.5 http://h/", "1.2.4"},       {full, "9.0.0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.found);
+        UpdateServer server(Ok(c.body));
+        Startup s(server.url(), 10000);
+        ASSERT_TRUE(WaitFor([&] { return s.checked; }, 3000));
+        EXPECT_EQ(s.platform.events, std::vector<std::string>{Question(c.found)});
+        // One chunk of 1024 at a time with a yield after each, the empty last one included.
+        EXPECT_EQ(s.platform.yields, (c.body.size() + 1023) / 1024 + 1);
+        EXPECT_TRUE(s.timer()->isActive());  // No enabled it again
+    }
+}
+
+TEST(Form2, NothingIsAskedFor) {
+    const QByteArray head = "9.9.9 http://h/";
+    const struct {
+        const char* what;
+        std::optional<QByteArray> response;  // none: nothing listens
+    } cases[] = {
+        {"same version", Ok("1.1.0 http://h/v.deb")},
+        {"older version", Ok("1.0.999 http://h/v.deb")},
+        {"no address", Ok("2.0.0\n")},
+        {"one dot", Ok("2.0 http://h/v.deb")},
+        {"status 404", Http("HTTP/1.1 404 Not Found", head)},
+        {"status 500", Http("HTTP/1.1 500 Internal Server Error", head)},
+        {"two words as address", Ok(head + "a b")},
+        {"over 64 KiB", Ok(head + QByteArray(static_cast<qsizetype>(kMaxUpdateBody), 'a'))},
+        {"4 MiB", Ok(head + QByteArray(4 << 20, 'a'))},
+        {"cut short", Http("HTTP/1.1 200 OK", head, 100)},
+        {"not HTTP", QByteArray("9.9.9 http://h/\r\n")},
+        {"closed port", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::optional<UpdateServer> server;
+        if (c.response) server.emplace(*c.response);
+        Startup s(server ? server->url() : ClosedPortUrl(), 10000);
+        ASSERT_TRUE(WaitFor([&] { return s.checked; }, 5000));
+        if (server) {
+            EXPECT_GE(server->requests.size(), 1u);  // a garbled answer is retried
+        }
+        EXPECT_TRUE(s.platform.events.empty());
+        EXPECT_EQ(s.shown, 0);
+        EXPECT_TRUE(s.timer()->isActive());
+    }
+}
+
+TEST(Form2, ServerThatNeverAnswersDelaysNothing) {
+    UpdateServer server(std::nullopt);
+    Startup s(server.url(), 300);
+    ASSERT_TRUE(WaitFor([&] { return s.shown > 0; }, 3000));
+    EXPECT_GE(s.shownAt, 300 - 20);
+    EXPECT_LT(s.shownAt, 300 + 500);
+    EXPECT_EQ(server.requests.size(), 1u);
+    EXPECT_TRUE(WaitFor([&] { return s.form.isNull(); }, 1000));
+    EXPECT_TRUE(s.platform.events.empty());
+    EXPECT_FALSE(s.checked);
+}
+
+TEST(Form2, AnswerAfterTheWindowIsGoneIsNotLookedAt) {
+    UpdateServer server(Ok("9.9.9 http://h/v.deb"), 600);
+    Startup s(server.url(), 200);
+    ASSERT_TRUE(WaitFor([&] { return s.form.isNull(); }, 3000));
+    EXPECT_EQ(s.shown, 1);
+    WaitFor([] { return false; }, 800);
+    EXPECT_EQ(server.requests.size(), 1u);
+    EXPECT_TRUE(s.platform.events.empty());
+    EXPECT_EQ(s.shown, 1);
+}
+
+TEST(Form2, TimerEndingTheWindowWhileTheBodyIsReadDropsTheAnswer) {
+    UpdateServer server(Ok("9.9.9 http://h/" + QByteArray(8000, 'a')));
+    Startup s(server.url(), 10000);
+    int yields = 0;
+    // Between two chunks the timer fires and the main window takes over.
+    s.platform.onYield = [&] {
+        if (++yields == 3) s.timer()->start(0);
+        QCoreApplication::processEvents();
+    };
+    ASSERT_TRUE(WaitFor([&] { return s.form.isNull(); }, 3000));
+    WaitFor([] { return false; }, 100);
+    EXPECT_EQ(s.shown, 1);
+    EXPECT_TRUE(s.platform.events.empty());
+    EXPECT_FALSE(s.checked);
+    EXPECT_LT(yields, 9);
+}
+
+TEST(Updater, OpensOneHttpAddressInTheBrowser) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString log = dir.filePath(QStringLiteral("opened"));
+    QFile fake(dir.filePath(QStringLiteral("xdg-open")));
+    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+    fake.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$UPD_TEST_LOG\"\n");
+    fake.close();
+    fake.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    const struct {
+        QStringList args;
+        int status;
+        QByteArray opened;  // empty: the browser is not started
+    } cases[] = {
+        {{"http://h/v.deb\n", "&"}, 0, "http://h/v.deb\n"},
+        {{"http://h/v.deb", "&"}, 0, "http://h/v.deb\n"},
+        {{"http://h/v.deb\r\n &"}, 0, "http://h/v.deb\n"},
+        {{"https://h/d?a=1&b=2", "&"}, 0, "https://h/d?a=1&b=2\n"},
+        {{"ftp://h/v.deb", "&"}, 2, ""},
+        {{"http://h/a", "b", "&"}, 2, ""},
+        {{"-http://h/", "&"}, 2, ""},
+        {{"http://", "&"}, 2, ""},
+        {{"&"}, 2, ""},
+        {{}, 2, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char('|')).toStdString());
+        QFile::remove(log);
+        QProcess upd;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PATH"), dir.path() + QStringLiteral(":/usr/bin:/bin"));
+        env.insert(QStringLiteral("UPD_TEST_LOG"), log);
+        upd.setProcessEnvironment(env);
+        upd.start(QStringLiteral(VINTREL_TEST_UPD), c.args);
+        ASSERT_TRUE(upd.waitForFinished(5000));
+        EXPECT_EQ(upd.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(upd.exitCode(), c.status);
+        QFile opened(log);
+        EXPECT_EQ(opened.open(QIODevice::ReadOnly) ? opened.readAll() : QByteArray(), c.opened);
+    }
+}
+
+}  // namespace
+}  // namespace vintrel
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // The windows come and go while the tests wait in event loops of their own.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+    return RUN_ALL_TESTS();
+}
