@@ -12,7 +12,8 @@ namespace {
 constexpr int kLoop[] = {0x3010, 0x008C, 0x0A8D, 0x078E, 0x0D8F, 0x0B8C, 0x2802, 0x2800};
 
 void LoadLoop(vintrel::Form1& f) {
-    for (std::size_t i = 0; i < std::size(kLoop); ++i) f.ProgramMemory[i] = kLoop[i];
+    for (std::size_t i = 0; i < std::size(kLoop); ++i)
+        f.ProgramMemory[i] = kLoop[i];
     f.listaprog();
 }
 
@@ -22,7 +23,8 @@ void BM_SingleStep(benchmark::State& state) {
     LoadLoop(f);
     // Internal clock, prescaler 1:2, so Timer0 moves too.
     f.REG(129).setHex(0x00, 2);
-    for (auto _ : state) f.eje1_Click();
+    for (auto _ : state)
+        f.eje1_Click();
     state.counters["instr/s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
@@ -51,7 +53,8 @@ void BM_ListingRebuild(benchmark::State& state) {
     vintrel::ScriptedPlatform platform;
     vintrel::Form1 f(platform);
     LoadLoop(f);
-    for (auto _ : state) f.listaprog();
+    for (auto _ : state)
+        f.listaprog();
 }
 BENCHMARK(BM_ListingRebuild)->Unit(benchmark::kMicrosecond);
 

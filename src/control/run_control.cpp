@@ -58,6 +58,8 @@ void Form1::break_Click() {
     prg.select(static_cast<int>(a));
 }
 
-void Form1::Form_QueryUnload() { platform_.endProgram(); }
+void Form1::Form_QueryUnload() {
+    platform_.endProgram();
+}
 
 }  // namespace vintrel

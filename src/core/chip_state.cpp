@@ -67,7 +67,8 @@ Form1::Form1(Platform& platform) : platform_(platform) {
         e.setHex(0, 2);
         e.setColor(ColorRole::Cell);
     }
-    for (auto& p : PA) p.setHint("Activar/desactivar bit");
+    for (auto& p : PA)
+        p.setHint("Activar/desactivar bit");
     PA[4].setVisible(false);
     PB[7].setHint("Activar/desactivar bit");
     RP[0].setText("RP=00");
@@ -125,18 +126,25 @@ void Form1::wireControls() {
         wire(c);
         if (IsRegKey(key)) c.setChangeHandler([this, key] { REG_Change(key); });
     }
-    for (Control* c : {&REGW, &RegPC, &INDF, &SENTIM, &divtim, &ciclos, &contawdt, &estsleep,
-                       &WATCHDOG, &FREC, &FR, &direc, &dato, &por, &MCLR, &WDT, &TOCKI, &aceptar,
-                       &cancelar, &cargar, &salvar, &ensamblar, &programar, &editar, &fin, &eje1,
-                       &ejecutar, &break_})
+    for (Control* c : {&REGW,      &RegPC,     &INDF,   &SENTIM,  &divtim,   &ciclos,   &contawdt,
+                       &estsleep,  &WATCHDOG,  &FREC,   &FR,      &direc,    &dato,     &por,
+                       &MCLR,      &WDT,       &TOCKI,  &aceptar, &cancelar, &cargar,   &salvar,
+                       &ensamblar, &programar, &editar, &fin,     &eje1,     &ejecutar, &break_})
         wire(*c);
-    for (auto& c : pila) wire(c);
-    for (auto& c : EE) wire(c);
-    for (auto& c : PA) wire(c);
-    for (auto& c : PB) wire(c);
-    for (auto& c : RP) wire(c);
-    for (auto& c : dir) wire(c);
-    for (auto& c : dire) wire(c);
+    for (auto& c : pila)
+        wire(c);
+    for (auto& c : EE)
+        wire(c);
+    for (auto& c : PA)
+        wire(c);
+    for (auto& c : PB)
+        wire(c);
+    for (auto& c : RP)
+        wire(c);
+    for (auto& c : dir)
+        wire(c);
+    for (auto& c : dire)
+        wire(c);
     prg.setPanelRevision(&panelRevision_);
 
     RegPC.setChangeHandler([this] { RegPC_Change(); });
@@ -158,7 +166,8 @@ void Form1::setFocus(Control& c) {
 void Form1::Form_Load() {
     StatusReg = 0x18;
     selpag();
-    for (int i = 0; i < 80; ++i) dir[static_cast<std::size_t>(i)].setHex(i, 2);
+    for (int i = 0; i < 80; ++i)
+        dir[static_cast<std::size_t>(i)].setHex(i, 2);
     for (int i = 0; i < 16; ++i) {
         dir[static_cast<std::size_t>(80 + i)].setHex(128 + i, 2);
         dire[static_cast<std::size_t>(i)].setHex(i, 1);

@@ -17,7 +17,9 @@ inline void PutHex(std::uint64_t v, int width, char* out) {
     }
 }
 
-inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 inline int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -27,8 +29,10 @@ inline int HexDigit(char c) {
 }
 
 std::string_view Trimmed(std::string_view t) {
-    while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
-    while (!t.empty() && IsBlank(t.back())) t.remove_suffix(1);
+    while (!t.empty() && IsBlank(t.front()))
+        t.remove_prefix(1);
+    while (!t.empty() && IsBlank(t.back()))
+        t.remove_suffix(1);
     return t;
 }
 
@@ -36,8 +40,8 @@ std::string_view Trimmed(std::string_view t) {
 
 void FormatHex(char* out, std::int64_t value, int width) {
     // Negative values are formatted as their 16-bit two's complement.
-    std::uint64_t v = value < 0 ? static_cast<std::uint64_t>(value) & 0xFFFF
-                                : static_cast<std::uint64_t>(value);
+    std::uint64_t v =
+        value < 0 ? static_cast<std::uint64_t>(value) & 0xFFFF : static_cast<std::uint64_t>(value);
     PutHex(v, width, out);
 }
 
@@ -89,7 +93,9 @@ std::string Control::rendered() const {
     return str_;
 }
 
-std::string Control::text() const { return rendered(); }
+std::string Control::text() const {
+    return rendered();
+}
 
 bool Control::textIsSlow(std::string_view t) const {
     if (form_ == Form::Hex) {

@@ -31,7 +31,7 @@ std::int64_t HexValue(std::string_view text);
 std::int64_t DecimalValue(std::string_view text);
 
 class Control {
-public:
+  public:
     using ChangeHandler = std::function<void()>;
 
     Control() = default;
@@ -94,7 +94,7 @@ public:
     // comparison whether anything at all changed since its last refresh.
     void setPanelRevision(std::uint64_t* counter) { panelRevision_ = counter; }
 
-private:
+  private:
     enum class Form : std::uint8_t { Str, Hex, Dec };
     void touched() {
         ++revision_;

@@ -7,7 +7,9 @@ namespace {
 constexpr int kC = 0x01;
 constexpr int kDC = 0x02;
 
-inline void SetBit(int& status, int mask, bool on) { status = on ? (status | mask) : (status & ~mask); }
+inline void SetBit(int& status, int mask, bool on) {
+    status = on ? (status | mask) : (status & ~mask);
+}
 
 }  // namespace
 
@@ -208,8 +210,7 @@ void Form1::ExecuteInstruction(int word) {
         case 2: {
             const int k11 = word & 0x7FF;
             if ((word & 0x800) == 0) PushStack(ProgramCounter);
-            ProgramCounter =
-                ((static_cast<int>(REG(10).hexValue()) & 0x18) * 0x100 + k11) & 0x3FF;
+            ProgramCounter = ((static_cast<int>(REG(10).hexValue()) & 0x18) * 0x100 + k11) & 0x3FF;
             ExtraCycle = 1;
             break;
         }

@@ -35,7 +35,7 @@ inline constexpr int kStackLevels = 8;
 
 // The program listing list box: 1024 rows whose index is the program address.
 class ListBox {
-public:
+  public:
     int count() const { return static_cast<int>(rows_.size()); }
     const std::string& row(int i) const { return rows_[static_cast<std::size_t>(i)]; }
     void clear();
@@ -55,7 +55,7 @@ public:
     void setClickHandler(std::function<void()> h) { onClick_ = std::move(h); }
     void setPanelRevision(std::uint64_t* counter) { panelRevision_ = counter; }
 
-private:
+  private:
     void touched() {
         ++revision_;
         if (panelRevision_) ++*panelRevision_;
@@ -70,7 +70,7 @@ private:
 };
 
 class Form1 {
-public:
+  public:
     // Creates the window's controls with their design-time values and runs Form_Load.
     explicit Form1(Platform& platform);
     Form1(const Form1&) = delete;
@@ -204,7 +204,7 @@ public:
     void ensamblar_Click();
     void programar_Click();
 
-private:
+  private:
     void wireControls();
     void StoreRegister(int a, int b, int value);
     void PclWrite(int value);

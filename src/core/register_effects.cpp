@@ -5,7 +5,8 @@
 namespace vintrel {
 
 void Form1::BitsOf(int value, int bits[8]) {
-    for (int i = 0; i < 8; ++i) bits[i] = 0;
+    for (int i = 0; i < 8; ++i)
+        bits[i] = 0;
     for (int i = 7; i >= 0; --i) {
         if ((1 << i) <= value) {
             bits[i] = 1;
@@ -50,7 +51,8 @@ void Form1::ShowLatch(Control* pins, int count, int portValue) {
 void Form1::SetDirections(Control* pins, int count, int trisValue) {
     int bits[8];
     BitsOf(trisValue, bits);
-    for (int i = 0; i < count; ++i) pins[i].setEnabled(bits[i] == 1);
+    for (int i = 0; i < count; ++i)
+        pins[i].setEnabled(bits[i] == 1);
 }
 
 void Form1::selpag() {

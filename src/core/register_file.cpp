@@ -10,13 +10,15 @@ int Form1::ReadRegister(int address) {
         case 5: {
             // A port read returns the pin levels and leaves them in the port's cell.
             int v = 0;
-            for (int i = 0; i < 5; ++i) v += PA[static_cast<std::size_t>(i)].value() << i;
+            for (int i = 0; i < 5; ++i)
+                v += PA[static_cast<std::size_t>(i)].value() << i;
             REG(5).setHex(v, 2);
             return v;
         }
         case 6: {
             int v = 0;
-            for (int i = 0; i < 8; ++i) v += PB[static_cast<std::size_t>(i)].value() << i;
+            for (int i = 0; i < 8; ++i)
+                v += PB[static_cast<std::size_t>(i)].value() << i;
             REG(6).setHex(v, 2);
             return v;
         }

@@ -3,8 +3,8 @@
 namespace vintrel {
 
 namespace {
-constexpr int kStatus = 3, kPclath = 10, kIntcon = 11, kOption = 129, kTrisa = 133,
-              kTrisb = 134, kEecon1 = 136;
+constexpr int kStatus = 3, kPclath = 10, kIntcon = 11, kOption = 129, kTrisa = 133, kTrisb = 134,
+              kEecon1 = 136;
 }
 
 void Form1::por_Click() {
@@ -17,7 +17,8 @@ void Form1::por_Click() {
     PrescalerCount = 0;
     estsleep.setValue(0);
     ciclos.setNumber(0);
-    for (auto& p : pila) p.setText("---");
+    for (auto& p : pila)
+        p.setText("---");
     REG(kStatus).setHex(0x18, 2);
     REG(kPclath).setHex(0x00, 2);
     REG(kIntcon).setHex(0x00, 2);
@@ -36,7 +37,8 @@ void Form1::MCLR_Click() {
     CycleCount = 0;
     PrescalerCount = 0;
     ciclos.setNumber(0);
-    for (auto& p : pila) p.setText("---");
+    for (auto& p : pila)
+        p.setText("---");
     const auto s = REG(kStatus).hexValue();
     const auto i = REG(kIntcon).hexValue();
     if (estsleep.value() == 0) {
@@ -70,7 +72,8 @@ void Form1::WDT_Click() {
     CycleCount = 0;
     PrescalerCount = 0;
     ciclos.setNumber(0);
-    for (auto& p : pila) p.setText("---");
+    for (auto& p : pila)
+        p.setText("---");
     const auto s = REG(kStatus).hexValue();
     const auto i = REG(kIntcon).hexValue();
     if (!asleep) {

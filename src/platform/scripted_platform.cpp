@@ -10,13 +10,27 @@ std::string JsonString(std::string_view text) {
     out += '"';
     for (unsigned char c : text) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            case '\b': out += "\\b"; break;
-            case '\f': out += "\\f"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
             default:
                 if (c < 0x20) {
                     char buf[8];
@@ -36,7 +50,9 @@ void ScriptedPlatform::record(std::string line) {
     events.push_back(std::move(line));
 }
 
-void ScriptedPlatform::beep() { record("beep"); }
+void ScriptedPlatform::beep() {
+    record("beep");
+}
 
 bool ScriptedPlatform::messageBox(std::string_view text, MessageButtons buttons,
                                   MessageAlign align) {
@@ -50,8 +66,7 @@ bool ScriptedPlatform::messageBox(std::string_view text, MessageButtons buttons,
     return a;
 }
 
-std::string ScriptedPlatform::openFileDialog(std::string_view filter,
-                                             std::string_view defaultExt) {
+std::string ScriptedPlatform::openFileDialog(std::string_view filter, std::string_view defaultExt) {
     lastFilter.assign(filter);
     lastDefaultExt.assign(defaultExt);
     std::string chosen = pendingChoice.value_or(std::string());
@@ -66,7 +81,7 @@ void ScriptedPlatform::yield() {
 
 void ScriptedPlatform::launch(std::string_view commandLine, WindowStyle style) {
     record("launch " + JsonString(commandLine) +
-         (style == WindowStyle::Minimized ? " minimized" : " normal"));
+           (style == WindowStyle::Minimized ? " minimized" : " normal"));
 }
 
 void ScriptedPlatform::endProgram() {

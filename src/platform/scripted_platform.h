@@ -16,7 +16,7 @@ namespace vintrel {
 std::string JsonString(std::string_view text);
 
 class ScriptedPlatform : public Platform {
-public:
+  public:
     // Thrown by endProgram when no end hook is set, so tests can observe the end.
     struct ProgramEnded {};
 
@@ -51,7 +51,7 @@ public:
     MessageAlign lastAlign = MessageAlign::Default;
     long yields = 0;
 
-private:
+  private:
     void record(std::string line);
 };
 

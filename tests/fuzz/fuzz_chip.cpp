@@ -40,15 +40,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int op = next();
         const auto cyclesBefore = f.CycleCount;
         switch (op % 12) {
-            case 0: case 1: case 2: case 3: case 4:
+            case 0:
+            case 1:
+            case 2:
+            case 3:
+            case 4:
                 f.eje1_Click();
                 break;
             case 5: {
                 const int r = next() % 3;
-                if (r == 0) f.por_Click();
-                else if (r == 1) f.MCLR_Click();
-                else if (f.WDT.enabled()) f.WDT_Click();
-                else break;
+                if (r == 0)
+                    f.por_Click();
+                else if (r == 1)
+                    f.MCLR_Click();
+                else if (f.WDT.enabled())
+                    f.WDT_Click();
+                else
+                    break;
                 pcSynced = true;
                 break;
             }
@@ -65,11 +73,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 8: {  // choose a target and write a value through the Modificar panel
                 const int kind = next() % 5;
                 const int idx = next();
-                if (kind == 0 && Form1::IsRegKey(idx)) f.REG_Click(idx);
-                else if (kind == 1) f.EE_Click(idx % kEepromCells);
-                else if (kind == 2) f.REGW_Click();
-                else if (kind == 3) f.RegPC_Click();
-                else f.prg.select((idx * 4 + next()) & 0x3FF);
+                if (kind == 0 && Form1::IsRegKey(idx))
+                    f.REG_Click(idx);
+                else if (kind == 1)
+                    f.EE_Click(idx % kEepromCells);
+                else if (kind == 2)
+                    f.REGW_Click();
+                else if (kind == 3)
+                    f.RegPC_Click();
+                else
+                    f.prg.select((idx * 4 + next()) & 0x3FF);
                 const int v = (next() << 8) | next();
                 f.dato.setText(HexPad(v, 1 + next() % 4));
                 f.aceptar_Click();

@@ -23,7 +23,8 @@ std::string ScratchFile() {
 }
 
 int Nibbles(const std::string& line, std::size_t pos, std::size_t len) {
-    return static_cast<int>(vintrel::HexValue(line.substr(pos < line.size() ? pos : line.size(), len)));
+    return static_cast<int>(
+        vintrel::HexValue(line.substr(pos < line.size() ? pos : line.size(), len)));
 }
 
 // Marks the word addresses each record could reach: its first word address and as many words
@@ -80,7 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (f.Breakpoints[static_cast<std::size_t>(a)] != 0) std::abort();
     }
     for (int e = 0; e < vintrel::kEepromCells; ++e) {
-        if (f.EE[static_cast<std::size_t>(e)].hexValue() != 0 && !eeprom[static_cast<std::size_t>(e)]) {
+        if (f.EE[static_cast<std::size_t>(e)].hexValue() != 0 &&
+            !eeprom[static_cast<std::size_t>(e)]) {
             std::fprintf(stderr, "EEPROM %02X written by no record\n", e);
             std::abort();
         }

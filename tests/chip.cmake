@@ -1,0 +1,1 @@
+vintrel_test(chip_test)
