@@ -114,12 +114,13 @@ Form1View::Form1View(Form1& model, QWidget* parent) : QWidget(parent), model_(mo
 
     runTimer_.setInterval(kRunRefreshMs);
     connect(&runTimer_, &QTimer::timeout, this, [this] { refresh(); });
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget*, QWidget* now) { onFocusChanged(now); });
+    focusConnection_ = connect(qApp, &QApplication::focusChanged, this,
+                               [this](QWidget*, QWidget* now) { onFocusChanged(now); });
     refresh();
 }
 
-Form1View::~Form1View() = default;
+// The children's destruction moves the focus; by then this object is no Form1View any more.
+Form1View::~Form1View() { disconnect(focusConnection_); }
 
 // ---------------------------------------------------------------- building the panel
 

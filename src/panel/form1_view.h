@@ -47,6 +47,7 @@ class Form1View : public QWidget {
     void closeEvent(QCloseEvent* e) override;
 
   private:
+    QMetaObject::Connection focusConnection_;
     enum class Kind : std::uint8_t { Label, Button, Check, Edit };
     struct Binding {
         const Control* control;

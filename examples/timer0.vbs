@@ -1,0 +1,9 @@
+# Self-checking test of timer0.asm: Timer0 on the instruction clock at 1:8, polled three times.
+load timer0.hex
+select prg 0x00F
+click break
+run
+expect RegPC 00F
+expect REG 12 03
+expect SENTIM Int.
+expect divtim 8
