@@ -6,7 +6,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev
   gputils xdg-utils dpkg-dev file
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   desktop-file-utils appstream
   xvfb xdotool imagemagick x11-apps
   fonts-dejavu-core fonts-liberation

@@ -7,7 +7,7 @@
 # assembled examples (targets vintrel and vintrel_examples).
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$repo/build-gui}" && pwd)
+build=$(cd "${1:-$repo/build}" && pwd)
 out=${2:-$repo/docs/screenshot.png}
 exe=$build/bin/vintrel
 hex=$build/examples/contador.hex

@@ -120,7 +120,9 @@ Form1View::Form1View(Form1& model, QWidget* parent) : QWidget(parent), model_(mo
 }
 
 // The children's destruction moves the focus; by then this object is no Form1View any more.
-Form1View::~Form1View() { disconnect(focusConnection_); }
+Form1View::~Form1View() {
+    disconnect(focusConnection_);
+}
 
 // ---------------------------------------------------------------- building the panel
 

@@ -13,14 +13,13 @@ enum class MessageAlign { Default, Right };
 enum class WindowStyle { Normal, Minimized };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     virtual void beep() = 0;
     // Shows a modal message box titled with the application's name; returns true for Yes
     // (and for OK).
-    virtual bool messageBox(std::string_view text, MessageButtons buttons,
-                            MessageAlign align) = 0;
+    virtual bool messageBox(std::string_view text, MessageButtons buttons, MessageAlign align) = 0;
     // The common Open dialog. `filter` is "description|pattern|description|pattern…";
     // returns the chosen path, or an empty text on Cancel.
     virtual std::string openFileDialog(std::string_view filter, std::string_view defaultExt) = 0;
