@@ -24,6 +24,7 @@
 #include "core/form1.h"
 #include "image/process_launch.h"
 #include "platform/scripted_platform.h"
+#include "temp_files.h"
 
 extern char** environ;
 
@@ -41,34 +42,13 @@ constexpr const char* kAsmFilter =
 constexpr const char* kHexFilter =
     "Archivos hexadecimales (*.hex)|*.hex|Todos los archivos (*.*)|*.*";
 
-class TempDir {
+using vintrel::testing::ReadFile;
+using vintrel::testing::WriteFile;
+
+class TempDir : public vintrel::testing::TempDir {
   public:
-    TempDir() {
-        std::string templ = (fs::temp_directory_path() / "vintrel-tools-XXXXXX").string();
-        path_ = mkdtemp(templ.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
+    TempDir() : vintrel::testing::TempDir("vintrel-tools") {}
 };
-
-void WriteFile(const fs::path& p, const std::string& text, bool executable = false) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p) << text;
-    if (executable) fs::permissions(p, fs::perms::owner_all | fs::perms::group_read);
-}
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 std::set<std::string> Listing(const fs::path& dir) {
     std::set<std::string> names;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "image/process_launch.h"
+#include "temp_files.h"
 
 namespace vintrel {
 namespace {
@@ -25,34 +26,13 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-class TempDir {
+using vintrel::testing::ReadFile;
+using vintrel::testing::WriteFile;
+
+class TempDir : public vintrel::testing::TempDir {
   public:
-    TempDir() {
-        std::string templ = (fs::temp_directory_path() / "vintrel-launch-XXXXXX").string();
-        path_ = mkdtemp(templ.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
+    TempDir() : vintrel::testing::TempDir("vintrel-launch") {}
 };
-
-void WriteFile(const fs::path& p, const std::string& text, bool executable) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p) << text;
-    if (executable) fs::permissions(p, fs::perms::owner_all | fs::perms::group_read);
-}
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 // Waits for a file that a launched program renames into place once it is complete.
 bool WaitFor(const fs::path& p, milliseconds limit = milliseconds(10000)) {

@@ -211,6 +211,8 @@ class Form1 {
     // Output (disabled) pins take their bit of the port value; inputs keep the user's level.
     static void ShowLatch(Control* pins, int count, int portValue);
     static void SetDirections(Control* pins, int count, int trisValue);
+    void RestartCounters();
+    void ResetControlRegisters();
 
     Platform& platform_;
     std::array<Control, 256> reg_;

@@ -7,38 +7,43 @@ constexpr int kStatus = 3, kPclath = 10, kIntcon = 11, kOption = 129, kTrisa = 1
               kEecon1 = 136;
 }
 
-void Form1::por_Click() {
-    BreakpointSkip = false;
-    prg.select(0);
-    RegPC.setHex(0, 3);
+// What every reset does to the counters and the stack.
+void Form1::RestartCounters() {
     ExtraCycle = 1;
-    ProgramCounter = 0;
     CycleCount = 0;
     PrescalerCount = 0;
-    estsleep.setValue(0);
     ciclos.setNumber(0);
     for (auto& p : pila)
         p.setText("---");
-    REG(kStatus).setHex(0x18, 2);
+}
+
+// The registers every reset sets to the same value, whatever the sleep state.
+void Form1::ResetControlRegisters() {
     REG(kPclath).setHex(0x00, 2);
-    REG(kIntcon).setHex(0x00, 2);
     REG(kOption).setHex(0xFF, 2);
     REG(kTrisa).setHex(0x1F, 2);
     REG(kTrisb).setHex(0xFF, 2);
     REG(kEecon1).setHex(0x00, 2);
 }
 
+void Form1::por_Click() {
+    BreakpointSkip = false;
+    prg.select(0);
+    RegPC.setHex(0, 3);
+    ProgramCounter = 0;
+    estsleep.setValue(0);
+    RestartCounters();
+    REG(kStatus).setHex(0x18, 2);
+    REG(kIntcon).setHex(0x00, 2);
+    ResetControlRegisters();
+}
+
 void Form1::MCLR_Click() {
     BreakpointSkip = false;
     prg.select(0);
     RegPC.setHex(0, 3);
-    ExtraCycle = 1;
     ProgramCounter = 0;
-    CycleCount = 0;
-    PrescalerCount = 0;
-    ciclos.setNumber(0);
-    for (auto& p : pila)
-        p.setText("---");
+    RestartCounters();
     const auto s = REG(kStatus).hexValue();
     const auto i = REG(kIntcon).hexValue();
     if (estsleep.value() == 0) {
@@ -49,11 +54,7 @@ void Form1::MCLR_Click() {
         REG(kIntcon).setHex(0x00, 2);
         estsleep.setValue(0);
     }
-    REG(kPclath).setHex(0x00, 2);
-    REG(kOption).setHex(0xFF, 2);
-    REG(kTrisa).setHex(0x1F, 2);
-    REG(kTrisb).setHex(0xFF, 2);
-    REG(kEecon1).setHex(0x00, 2);
+    ResetControlRegisters();
 }
 
 void Form1::WDT_Click() {
@@ -68,12 +69,7 @@ void Form1::WDT_Click() {
         RegPC.setHex(ProgramCounter, 3);
     }
     prg.select(ProgramCounter);
-    ExtraCycle = 1;
-    CycleCount = 0;
-    PrescalerCount = 0;
-    ciclos.setNumber(0);
-    for (auto& p : pila)
-        p.setText("---");
+    RestartCounters();
     const auto s = REG(kStatus).hexValue();
     const auto i = REG(kIntcon).hexValue();
     if (!asleep) {
@@ -84,11 +80,7 @@ void Form1::WDT_Click() {
         REG(kIntcon).setHex(0x00, 2);
         estsleep.setValue(0);
     }
-    REG(kPclath).setHex(0x00, 2);
-    REG(kOption).setHex(0xFF, 2);
-    REG(kTrisa).setHex(0x1F, 2);
-    REG(kTrisb).setHex(0xFF, 2);
-    REG(kEecon1).setHex(0x00, 2);
+    ResetControlRegisters();
 }
 
 }  // namespace vintrel
