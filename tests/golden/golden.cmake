@@ -53,8 +53,9 @@ foreach(seed RANGE 1 ${COUNT})
     math(EXPR mismatches "${mismatches} + 1")
     file(WRITE ${WORK}/seed-${seed}/actual.out "${out}")
     file(WRITE ${WORK}/seed-${seed}/actual.err "${err}")
-    set(report "seed ${seed} differs: ${script}\n  expected: ${expected_${seed}}\n  actual:   ${line}\n")
-    # The whole output of the first few; the rest are in actual.out and actual.err beside them.
+    string(CONCAT report "seed ${seed} differs: ${script} (output in actual.out, actual.err beside it)\n"
+      "  expected: ${expected_${seed}}\n  actual:   ${line}\n")
+    # The whole output of the first few only: one behaviour change can touch many seeds.
     if(mismatches LESS_EQUAL 3)
       string(APPEND report "--- standard output\n${out}--- standard error\n${err}---")
     endif()
