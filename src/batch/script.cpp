@@ -1,5 +1,7 @@
 #include "batch/script.h"
 
+#include "form1/controls.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -20,123 +22,11 @@ namespace {
 
 constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 
-// clang-format off
-enum class Id {
-    REG, EE, REGW, RegPC, pila, INDF, PA, PB, RP, prg,
-    direc, dato, FR, FREC, estsleep, WATCHDOG, SENTIM, divtim, ciclos,
-    eje1, ejecutar, break_, por, MCLR, WDT, TOCKI, aceptar, cancelar,
-    cargar, salvar, editar, ensamblar, programar, fin,
-};
-// clang-format on
+using Kind = ControlKind;
+using ControlInfo = ControlEntry;
 
-// What a click does to a control: buttons and value cells run their handler, check boxes
-// flip, labels and text boxes have no click.
-enum class Kind { Button, Cell, Check, Label, TextBox, List };
-
-struct ControlInfo {
-    std::string_view name;
-    Id id;
-    Kind kind;
-    int size;  // elements of a control array; 0 for a single control
-};
-
-constexpr ControlInfo kControls[] = {
-    {"REG", Id::REG, Kind::Cell, 256},  // only the keys of Form1::IsRegKey exist
-    {"EE", Id::EE, Kind::Cell, kEepromCells},
-    {"REGW", Id::REGW, Kind::Cell, 0},
-    {"RegPC", Id::RegPC, Kind::Cell, 0},
-    {"pila", Id::pila, Kind::Label, kStackLevels},
-    {"INDF", Id::INDF, Kind::Label, 0},
-    {"PA", Id::PA, Kind::Check, 5},
-    {"PB", Id::PB, Kind::Check, 8},
-    {"RP", Id::RP, Kind::Label, 2},
-    {"prg", Id::prg, Kind::List, kProgramWords},
-    {"direc", Id::direc, Kind::TextBox, 0},
-    {"dato", Id::dato, Kind::TextBox, 0},
-    {"FR", Id::FR, Kind::TextBox, 0},
-    {"FREC", Id::FREC, Kind::TextBox, 0},
-    {"estsleep", Id::estsleep, Kind::Check, 0},
-    {"WATCHDOG", Id::WATCHDOG, Kind::Check, 0},
-    {"SENTIM", Id::SENTIM, Kind::Label, 0},
-    {"divtim", Id::divtim, Kind::Label, 0},
-    {"ciclos", Id::ciclos, Kind::Label, 0},
-    {"eje1", Id::eje1, Kind::Button, 0},
-    {"ejecutar", Id::ejecutar, Kind::Button, 0},
-    {"break", Id::break_, Kind::Button, 0},
-    {"por", Id::por, Kind::Button, 0},
-    {"MCLR", Id::MCLR, Kind::Button, 0},
-    {"WDT", Id::WDT, Kind::Button, 0},
-    {"TOCKI", Id::TOCKI, Kind::Button, 0},
-    {"aceptar", Id::aceptar, Kind::Button, 0},
-    {"cancelar", Id::cancelar, Kind::Button, 0},
-    {"cargar", Id::cargar, Kind::Button, 0},
-    {"salvar", Id::salvar, Kind::Button, 0},
-    {"editar", Id::editar, Kind::Button, 0},
-    {"ensamblar", Id::ensamblar, Kind::Button, 0},
-    {"programar", Id::programar, Kind::Button, 0},
-    {"fin", Id::fin, Kind::Button, 0},
-};
-
-const ControlInfo& Info(Id id) {
-    for (const auto& c : kControls)
-        if (c.id == id) return c;
-    throw std::logic_error("control missing from the table");
-}
-
-const ControlInfo* FindControl(std::string_view name) {
-    for (const auto& c : kControls)
-        if (c.name == name) return &c;
-    return nullptr;
-}
-
-bool ValidIndex(const ControlInfo& c, std::int64_t i) {
-    if (c.id == Id::REG) return i >= 0 && i < 256 && Form1::IsRegKey(static_cast<int>(i));
-    return i >= 0 && i < c.size;
-}
-
-Control& ControlOf(Form1& f, Id id, int i) {
-    const auto k = static_cast<std::size_t>(i < 0 ? 0 : i);
-    // clang-format off
-    switch (id) {
-        case Id::REG: return f.REG(i);
-        case Id::EE: return f.EE[k];
-        case Id::REGW: return f.REGW;
-        case Id::RegPC: return f.RegPC;
-        case Id::pila: return f.pila[k];
-        case Id::INDF: return f.INDF;
-        case Id::PA: return f.PA[k];
-        case Id::PB: return f.PB[k];
-        case Id::RP: return f.RP[k];
-        case Id::direc: return f.direc;
-        case Id::dato: return f.dato;
-        case Id::FR: return f.FR;
-        case Id::FREC: return f.FREC;
-        case Id::estsleep: return f.estsleep;
-        case Id::WATCHDOG: return f.WATCHDOG;
-        case Id::SENTIM: return f.SENTIM;
-        case Id::divtim: return f.divtim;
-        case Id::ciclos: return f.ciclos;
-        case Id::eje1: return f.eje1;
-        case Id::ejecutar: return f.ejecutar;
-        case Id::break_: return f.break_;
-        case Id::por: return f.por;
-        case Id::MCLR: return f.MCLR;
-        case Id::WDT: return f.WDT;
-        case Id::TOCKI: return f.TOCKI;
-        case Id::aceptar: return f.aceptar;
-        case Id::cancelar: return f.cancelar;
-        case Id::cargar: return f.cargar;
-        case Id::salvar: return f.salvar;
-        case Id::editar: return f.editar;
-        case Id::ensamblar: return f.ensamblar;
-        case Id::programar: return f.programar;
-        case Id::fin: return f.fin;
-        case Id::prg:
-            break;
-    }
-    // clang-format on
-    throw std::logic_error("the listing is not a Control");
-}
+const ControlInfo* const kEje1 = FindControl("eje1");
+const ControlInfo* const kEjecutar = FindControl("ejecutar");
 
 // A line the interpreter cannot understand.
 struct ScriptError : std::runtime_error {
@@ -265,7 +155,7 @@ void ParseTarget(Cursor& c, Command& cmd, bool rowOptional) {
         throw ScriptError(std::string(name) + " needs an index");
     }
     const std::int64_t i = Number(w);
-    if (!ValidIndex(*info, i))
+    if (i < 0 || i > 0xFFFF || !ValidIndex(*info, static_cast<int>(i)))
         throw ScriptError("index " + JsonString(w) + " is outside " + std::string(name));
     cmd.index = static_cast<int>(i);
 }
@@ -462,12 +352,12 @@ void BatchRunner::Impl::execute(Command& cmd) {
             break;
         case Op::Load:
             host.pendingChoice = cmd.text;
-            clickControl(Info(Id::cargar), -1);
+            clickControl(*FindControl("cargar"), -1);
             break;
         case Op::Click:
             // At the top of the script a click on the run button is a whole run; inside a yield
             // it is the button's handler (the stop, or a nested run).
-            if (cmd.control->id == Id::ejecutar && yieldDepth_ == 0) {
+            if (cmd.control->name == "ejecutar" && yieldDepth_ == 0) {
                 runProgram(kDefaultRunLimit);
             } else {
                 clickControl(*cmd.control, cmd.index);
@@ -481,13 +371,13 @@ void BatchRunner::Impl::execute(Command& cmd) {
             break;
         case Op::Step:
             for (std::int64_t i = 0; i < cmd.a; ++i)
-                clickControl(Info(Id::eje1), -1);
+                clickControl(*kEje1, -1);
             break;
         case Op::Run:
             if (yieldDepth_ == 0) {
                 runProgram(cmd.a);
             } else {
-                clickControl(Info(Id::ejecutar), -1);
+                clickControl(*kEjecutar, -1);
             }
             break;
         case Op::At:
@@ -510,56 +400,15 @@ void BatchRunner::Impl::execute(Command& cmd) {
 }
 
 void BatchRunner::Impl::clickControl(const ControlInfo& info, int index) {
-    Control& c = ControlOf(form, info.id, index);
-    if (!c.enabled() || !c.visible()) {
+    if (!Clickable(form, info, index)) {
         ignored(info, index);
         return;
     }
-    // clang-format off
-    switch (info.id) {
-        case Id::REG: form.REG_Click(index); break;
-        case Id::EE: form.EE_Click(index); break;
-        case Id::REGW: form.REGW_Click(); break;
-        case Id::RegPC: form.RegPC_Click(); break;
-        case Id::PA:
-            c.setValue(c.value() != 0 ? 0 : 1);
-            form.PA_Click(index);
-            break;
-        case Id::PB:
-            c.setValue(c.value() != 0 ? 0 : 1);
-            form.PB_Click(index);
-            break;
-        // WATCHDOG's change handler is WATCHDOG_Click, so flipping the value runs it once;
-        // estsleep has no handler.
-        case Id::WATCHDOG:
-        case Id::estsleep:
-            c.setValue(c.value() != 0 ? 0 : 1);
-            break;
-        case Id::eje1: form.eje1_Click(); break;
-        case Id::ejecutar: form.ejecutar_Click(); break;
-        case Id::break_: form.break_Click(); break;
-        case Id::por: form.por_Click(); break;
-        case Id::MCLR: form.MCLR_Click(); break;
-        case Id::WDT: form.WDT_Click(); break;
-        case Id::TOCKI: form.TOCKI_Click(); break;
-        case Id::aceptar: form.aceptar_Click(); break;
-        case Id::cancelar: form.cancelar_Click(); break;
-        case Id::cargar: form.cargar_Click(); break;
-        case Id::editar: form.editar_Click(); break;
-        case Id::ensamblar: form.ensamblar_Click(); break;
-        case Id::programar: form.programar_Click(); break;
-        case Id::fin: form.fin_Click(); break;
-        // No click handler: the click changes nothing.
-        case Id::salvar: case Id::pila: case Id::INDF: case Id::RP: case Id::direc:
-        case Id::dato: case Id::FR: case Id::FREC: case Id::SENTIM: case Id::divtim:
-        case Id::ciclos: case Id::prg:
-            break;
-    }
-    // clang-format on
+    Click(form, info, index);
 }
 
 void BatchRunner::Impl::typeText(const Command& cmd) {
-    Control& c = ControlOf(form, cmd.control->id, -1);
+    Control& c = cmd.control->get(form, 0);
     if (!c.enabled() || !c.visible() || c.readOnly()) {
         ignored(*cmd.control, -1);
         return;
@@ -580,7 +429,7 @@ void BatchRunner::Impl::runProgram(std::int64_t limit) {
         }
     } reset{*this};
     if (!form.ejecutar.enabled() || !form.ejecutar.visible()) {
-        ignored(Info(Id::ejecutar), -1);
+        ignored(*kEjecutar, -1);
         return;
     }
     inRun_ = true;
@@ -609,7 +458,7 @@ void BatchRunner::Impl::yieldReached(std::int64_t y) {
         execute(cmd);
     }
     host.events.clear();
-    if (y >= runLimit_ && form.ejecutar.textIs("&Parar")) form.ejecutar_Click();
+    if (y >= runLimit_ && form.running()) form.ejecutar_Click();
 }
 
 void BatchRunner::Impl::updateThreshold() {
@@ -637,19 +486,19 @@ void BatchRunner::Impl::show(const Command& cmd) {
         }
         return;
     }
-    const Control& c = ControlOf(form, info.id, cmd.index);
+    const Control& c = info.get(form, cmd.index < 0 ? 0 : cmd.index);
     out << R"({"name":")" << info.name << '"';
     if (info.size > 0) out << R"(,"index":)" << cmd.index;
     out << R"(,"text":)" << JsonString(c.text()) << R"(,"enabled":)" << Bool(c.enabled())
         << R"(,"visible":)" << Bool(c.visible()) << R"(,"hint":)" << JsonString(c.hint());
     if (info.kind == Kind::Check) out << R"(,"value":)" << c.value();
-    if (info.id == Id::RP)
+    if (info.name == "RP")
         out << R"(,"color":)" << (c.color() == ColorRole::Cell ? R"("cell")" : R"("placeholder")");
     out << "}\n";
 }
 
 void BatchRunner::Impl::state() {
-    Form1& f = form;
+    Chip& f = form.chip;
     auto texts = [this](const auto& controls) {
         out << '[';
         bool first = true;
@@ -672,7 +521,7 @@ void BatchRunner::Impl::state() {
         << R"(,"INDF":)" << JsonString(f.INDF.text()) << R"(,"REG":{)";
     bool first = true;
     for (int key = 0; key < 256; ++key) {
-        if (!Form1::IsRegKey(key)) continue;
+        if (!Chip::IsRegKey(key)) continue;
         out << (first ? "" : ",") << '"' << key << "\":" << JsonString(f.REG(key).text());
         first = false;
     }
@@ -687,11 +536,11 @@ void BatchRunner::Impl::state() {
     out << R"(,"cycles":)" << JsonString(f.ciclos.text()) << R"(,"sleep":)" << f.estsleep.value()
         << R"(,"SENTIM":)" << JsonString(f.SENTIM.text()) << R"(,"divtim":)"
         << JsonString(f.divtim.text()) << R"(,"WATCHDOG":)" << f.WATCHDOG.value()
-        << R"(,"running":)" << Bool(f.ejecutar.textIs("&Parar"))
+        << R"(,"running":)" << Bool(form.running())
         << R"(,"module":{"ProgramCounter":)" << f.ProgramCounter << R"(,"StatusReg":)"
         << f.StatusReg << R"(,"CycleCount":)" << f.CycleCount << R"(,"ExtraCycle":)" << f.ExtraCycle
         << R"(,"PrescalerCount":)" << f.PrescalerCount << R"(,"BreakpointSkip":)"
-        << (f.BreakpointSkip ? 1 : 0) << R"(,"EepromUnlock":)" << f.EepromUnlock << "}}\n";
+        << (form.BreakpointSkip ? 1 : 0) << R"(,"EepromUnlock":)" << f.EepromUnlock << "}}\n";
 }
 
 void BatchRunner::Impl::expect(const Command& cmd) {
@@ -700,7 +549,7 @@ void BatchRunner::Impl::expect(const Command& cmd) {
     if (info.kind == Kind::List) {
         actual = listingRow(cmd.index);
     } else {
-        const Control& c = ControlOf(form, info.id, cmd.index);
+        const Control& c = info.get(form, cmd.index < 0 ? 0 : cmd.index);
         actual = info.kind == Kind::Check ? std::to_string(c.value()) : c.text();
     }
     if (actual == cmd.text) return;

@@ -6,8 +6,8 @@
 #include <iosfwd>
 #include <memory>
 
-#include "core/form1.h"
-#include "platform/scripted_platform.h"
+#include "form1/form1.h"
+#include "host/scripted_platform.h"
 
 namespace vintrel {
 

@@ -1,7 +1,8 @@
-#include <cstddef>
-#include <string>
+#include "image/disassembler.h"
 
-#include "core/form1.h"
+#include <cstddef>
+
+#include "chip/decoder.h"
 
 namespace vintrel {
 
@@ -9,15 +10,8 @@ namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
-// Mnemonics of the byte-oriented opcodes 2 to 15 (bits 11-8); 0 and 1 are decoded apart.
-constexpr const char* kByteOps[16] = {nullptr, nullptr, "SUBWF", "DECF",  "IORWF", "ANDWF",
-                                      "XORWF", "ADDWF", "MOVF",  "COMF",  "INCF",  "DECFSZ",
-                                      "RRF",   "RLF",   "SWAPF", "INCFSZ"};
-constexpr const char* kBitOps[4] = {"BCF", "BSF", "BTFSC", "BTFSS"};
-
-// Builds the text in a fixed buffer: the longest text ("DECFSZ 7F,W") is 11 characters, which
-// fits in the string's small buffer, so the result is the only object made and it needs no
-// heap allocation.
+// Builds the text in a fixed buffer: the longest text ("DECFSZ 7F,W") fits in the string's
+// small buffer, so the result needs no heap allocation.
 class Text {
   public:
     Text& put(const char* s) {
@@ -29,7 +23,7 @@ class Text {
         buf_[n_++] = c;
         return *this;
     }
-    // The last `width` upper-case hex digits of v, as HexPad writes them.
+    // The last `width` upper-case hex digits of v.
     Text& hex(int v, int width) {
         for (int shift = 4 * (width - 1); shift >= 0; shift -= 4)
             buf_[n_++] = kHex[(v >> shift) & 0xF];
@@ -42,93 +36,63 @@ class Text {
     std::size_t n_ = 0;
 };
 
-std::string Unknown() {
-    return "???";
-}
-
-// Class 0, opcode 0: the control instructions and MOVWF.
-std::string Control0(int word) {
-    const int high = (word >> 4) & 0xF;
-    const int low = word & 0xF;
-    if (high >= 8) return Text().put("MOVWF ").hex(word & 0x7F, 2).str();
-    switch (high) {
-        case 0:
-            if (low == 0) return "NOP";
-            if (low == 8) return "RETURN";
-            if (low == 9) return "RETFIE";
-            return Unknown();
-        case 2:
-        case 4:
-            return low == 0 ? "NOP" : Unknown();
-        case 6:
-            switch (low) {
-                case 0:
-                    return "NOP";
-                case 2:
-                    return "OPTION";
-                case 3:
-                    return "SLEEP";
-                case 4:
-                    return "CLRWDT";
-                case 5:
-                case 6:
-                case 7:
-                    return Text().put("TRIS ").put(static_cast<char>('0' + low)).str();
-                default:
-                    return Unknown();
-            }
-        default:
-            return Unknown();
+const char* Name(Op op) {
+    switch (op) {
+        // clang-format off
+        case Op::ADDWF: return "ADDWF";   case Op::ANDWF: return "ANDWF";
+        case Op::CLRF: return "CLRF";     case Op::CLRW: return "CLRW";
+        case Op::COMF: return "COMF";     case Op::DECF: return "DECF";
+        case Op::DECFSZ: return "DECFSZ"; case Op::INCF: return "INCF";
+        case Op::INCFSZ: return "INCFSZ"; case Op::IORWF: return "IORWF";
+        case Op::MOVF: return "MOVF";     case Op::MOVWF: return "MOVWF";
+        case Op::RLF: return "RLF";       case Op::RRF: return "RRF";
+        case Op::SUBWF: return "SUBWF";   case Op::SWAPF: return "SWAPF";
+        case Op::XORWF: return "XORWF";   case Op::BCF: return "BCF";
+        case Op::BSF: return "BSF";       case Op::BTFSC: return "BTFSC";
+        case Op::BTFSS: return "BTFSS";   case Op::ADDLW: return "ADDLW";
+        case Op::ANDLW: return "ANDLW";   case Op::CALL: return "CALL";
+        case Op::GOTO: return "GOTO";     case Op::IORLW: return "IORLW";
+        case Op::MOVLW: return "MOVLW";   case Op::RETLW: return "RETLW";
+        case Op::SUBLW: return "SUBLW";   case Op::XORLW: return "XORLW";
+        case Op::NOP: return "NOP";       case Op::CLRWDT: return "CLRWDT";
+        case Op::OPTION: return "OPTION"; case Op::RETFIE: return "RETFIE";
+        case Op::RETURN: return "RETURN"; case Op::SLEEP: return "SLEEP";
+        case Op::TRIS: return "TRIS";
+        case Op::Undefined: case Op::UndefinedLiteral: break;
+            // clang-format on
     }
+    return "???";
 }
 
 }  // namespace
 
 std::string Disassemble(int word) {
-    if (word < 0 || word > 0x3FFF) return Unknown();
-    const int opcode = (word >> 8) & 0xF;
-    const int f = word & 0x7F;
-    const bool toW = (word & 0x80) == 0;
-    switch (word >> 12) {
-        case 0:
-            if (opcode == 0) return Control0(word);
-            if (opcode == 1) return toW ? "CLRW" : Text().put("CLRF ").hex(f, 2).str();
-            {
-                Text t;
-                t.put(kByteOps[opcode]).put(' ').hex(f, 2);
-                if (toW) t.put(",W");
-                return t.str();
-            }
-        case 1:
-            return Text()
-                .put(kBitOps[(word >> 10) & 3])
-                .put(' ')
-                .hex(f, 2)
-                .put(',')
-                .put(static_cast<char>('0' + ((word >> 7) & 7)))
-                .str();
-        case 2:
-            return Text().put(word & 0x800 ? "GOTO " : "CALL ").hex(word & 0x7FF, 3).str();
-        default: {
-            const char* name = nullptr;
-            if (opcode <= 3)
-                name = "MOVLW ";
-            else if (opcode <= 7)
-                name = "RETLW ";
-            else if (opcode == 8)
-                name = "IORLW ";
-            else if (opcode == 9)
-                name = "ANDLW ";
-            else if (opcode == 10)
-                name = "XORLW ";
-            else if (opcode == 11)
-                return Unknown();
-            else if (opcode <= 13)
-                name = "SUBLW ";
-            else
-                name = "ADDLW ";
-            return Text().put(name).hex(word & 0xFF, 2).str();
-        }
+    if (word < 0 || word > 0x3FFF) return "???";
+    const Instruction in = Decode(word);
+    Text t;
+    t.put(Name(in.op));
+    switch (in.op) {
+        case Op::MOVWF:
+        case Op::CLRF:
+            return t.put(' ').hex(in.f, 2).str();
+        case Op::ADDWF: case Op::ANDWF: case Op::COMF: case Op::DECF: case Op::DECFSZ:
+        case Op::INCF: case Op::INCFSZ: case Op::IORWF: case Op::MOVF: case Op::RLF:
+        case Op::RRF: case Op::SUBWF: case Op::SWAPF: case Op::XORWF:
+            t.put(' ').hex(in.f, 2);
+            if (in.d == 0) t.put(",W");
+            return t.str();
+        case Op::BCF: case Op::BSF: case Op::BTFSC: case Op::BTFSS:
+            return t.put(' ').hex(in.f, 2).put(',').put(static_cast<char>('0' + in.b)).str();
+        case Op::CALL:
+        case Op::GOTO:
+            return t.put(' ').hex(in.k, 3).str();
+        case Op::ADDLW: case Op::ANDLW: case Op::IORLW: case Op::MOVLW: case Op::RETLW:
+        case Op::SUBLW: case Op::XORLW:
+            return t.put(' ').hex(in.k, 2).str();
+        case Op::TRIS:
+            return t.put(' ').put(static_cast<char>('0' + (in.f & 7))).str();
+        default:
+            return t.str();
     }
 }
 

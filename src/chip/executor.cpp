@@ -1,0 +1,153 @@
+#include "chip/chip.h"
+#include "chip/decoder.h"
+
+namespace vintrel {
+
+namespace {
+
+constexpr int kC = 0x01;
+constexpr int kDC = 0x02;
+
+inline void SetBit(int& status, int mask, bool on) {
+    status = on ? (status | mask) : (status & ~mask);
+}
+
+// The flags of the three kinds of arithmetic; each returns the 8-bit result. Z is left to the
+// caller because its moment relative to the write differs between instructions.
+inline int Add(int& status, int a, int b) {
+    SetBit(status, kDC, (a & 0xF) + (b & 0xF) > 0xF);
+    SetBit(status, kC, a + b > 0xFF);
+    return (a + b) & 0xFF;
+}
+
+// a - b: C and DC are "no borrow".
+inline int Subtract(int& status, int a, int b) {
+    SetBit(status, kDC, (a & 0xF) >= (b & 0xF));
+    SetBit(status, kC, a >= b);
+    return (a - b) & 0xFF;
+}
+
+inline int Logic(int& status, int result) {
+    Chip::SetZeroFlag(status, result);
+    return result;
+}
+
+}  // namespace
+
+void Chip::PushStack(int address) {
+    for (int i = kStackLevels - 2; i >= 0; --i)
+        pila[static_cast<std::size_t>(i + 1)].copyText(pila[static_cast<std::size_t>(i)]);
+    pila[0].setHex(address, 3);
+}
+
+int Chip::PopStack() {
+    const int result = static_cast<int>(pila[0].hexValue());
+    for (int i = 0; i < kStackLevels - 1; ++i)
+        pila[static_cast<std::size_t>(i)].copyText(pila[static_cast<std::size_t>(i + 1)]);
+    pila[kStackLevels - 1].setText("---");
+    return result;
+}
+
+void Chip::Step() {
+    // The label is the authority: an edited or reset PC is where the step executes.
+    ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
+    ExecuteInstruction(ProgramMemory[static_cast<std::size_t>(ProgramCounter)]);
+    ciclos.setNumber(CycleCount);
+    Timer0Update();
+}
+
+// Whether the instruction can see PCL before its own end, when RegPC (and through it PCL and the
+// INDF display) shows the advanced program counter: a class-0 or class-1 word reading PCL, or
+// an INDF display that reads PCL or samples a port. Everywhere else showing the advanced counter
+// only at the end of the instruction leaves every cell as showing it at once would.
+bool Chip::PclSeenDuring(const Instruction& in, int word) const {
+    if (word >> 13 == 0 && in.f == 2) return true;
+    if (StatusReg & 0x80) return false;
+    const auto fsr = REG(4).hexValue();
+    return fsr == 2 || fsr == 5 || fsr == 6 || fsr == 130;
+}
+
+void Chip::ExecuteInstruction(int word) {
+    const Instruction in = Decode(word);
+    ProgramCounter = (ProgramCounter + 1) & 0x3FF;
+    if (PclSeenDuring(in, word)) RegPC.setHex(ProgramCounter, 3);
+    CycleCount += 1 + ExtraCycle;
+    if (InternalClock()) PrescalerCount += 1 + ExtraCycle;
+    ExtraCycle = 0;
+    StatusReg = static_cast<int>(REG(3).hexValue());
+
+    int f = in.f;
+    const int d = in.d;
+    const int k = in.k;
+    auto skip = [this] {
+        ProgramCounter = (ProgramCounter + 1) & 0x3FF;
+        ExtraCycle = 1;
+    };
+    auto ret = [this] {
+        ProgramCounter = PopStack() & 0x3FF;
+        ExtraCycle = 1;
+    };
+    auto jump = [this, k] {
+        ProgramCounter = ((static_cast<int>(REG(10).hexValue()) & 0x18) * 0x100 + k) & 0x3FF;
+        ExtraCycle = 1;
+    };
+    int& S = StatusReg;
+    // Every class-0 and class-1 word reads its file register first, also NOP and the control
+    // words: a port read refreshes the port's cell.
+    const int F = word >> 13 == 0 ? ReadFileRegister(f) : 0;
+    int W = static_cast<int>(REGW.hexValue());
+    const int mask = 1 << in.b;
+
+    switch (in.op) {
+        // clang-format off
+        case Op::MOVWF:  WriteRegister(f, W, 1); break;
+        case Op::CLRF:
+        case Op::CLRW:   WriteRegister(f, 0, d); SetZeroFlag(S, 0); break;  // write, then Z
+        case Op::SUBWF:  { const int r = Subtract(S, F, W); SetZeroFlag(S, r); WriteRegister(f, r, d); break; }
+        case Op::ADDWF:  { const int r = Add(S, W, F); SetZeroFlag(S, r); WriteRegister(f, r, d); break; }
+        case Op::DECF:   WriteRegister(f, Logic(S, (F - 1) & 0xFF), d); break;
+        case Op::INCF:   WriteRegister(f, Logic(S, (F + 1) & 0xFF), d); break;
+        case Op::IORWF:  WriteRegister(f, Logic(S, W | F), d); break;
+        case Op::ANDWF:  WriteRegister(f, Logic(S, W & F), d); break;
+        case Op::XORWF:  WriteRegister(f, Logic(S, W ^ F), d); break;
+        case Op::COMF:   WriteRegister(f, Logic(S, ~F & 0xFF), d); break;
+        case Op::MOVF:   WriteRegister(f, F, d); SetZeroFlag(S, F); break;  // write, then Z
+        case Op::DECFSZ: { const int r = (F - 1) & 0xFF; WriteRegister(f, r, d); if (r == 0) skip(); break; }
+        case Op::INCFSZ: { const int r = (F + 1) & 0xFF; WriteRegister(f, r, d); if (r == 0) skip(); break; }
+        case Op::RRF:    { const int r = (S & kC) * 0x80 + (F >> 1); SetBit(S, kC, F & 1); WriteRegister(f, r, d); break; }
+        case Op::RLF:    { const int r = (F * 2 + (S & kC)) & 0xFF; SetBit(S, kC, F & 0x80); WriteRegister(f, r, d); break; }
+        case Op::SWAPF:  WriteRegister(f, (F & 0xF) * 0x10 + (F >> 4), d); break;
+
+        case Op::BCF:    WriteRegister(f, F & (0xFF - mask), 1); break;
+        case Op::BSF:    WriteRegister(f, F | mask, 1); break;
+        case Op::BTFSC:  if ((F & mask) == 0) skip(); break;
+        case Op::BTFSS:  if ((F & mask) != 0) skip(); break;
+
+        case Op::CALL:   PushStack(ProgramCounter); jump(); break;
+        case Op::GOTO:   jump(); break;
+        case Op::RETURN: ret(); break;
+        case Op::RETFIE: ret(); REG(11).setHex(REG(11).hexValue() | 0x80, 2); break;
+        case Op::OPTION: REG(129).setHex(W, 2); break;
+        case Op::TRIS:   if ((f & 7) != 7) REG(128 + (f & 7)).setHex(W, 2); break;  // TRIS 5, 6
+        case Op::SLEEP:  estsleep.setValue(1); break;
+        case Op::NOP:
+        case Op::CLRWDT:
+        case Op::Undefined: break;
+
+        // Literal instructions write W; all but MOVLW and RETLW set Z from it.
+        case Op::MOVLW:  REGW.setHex(k, 2); break;
+        case Op::RETLW:  ret(); REGW.setHex(k, 2); break;
+        case Op::IORLW:  REGW.setHex(Logic(S, W | k), 2); break;
+        case Op::ANDLW:  REGW.setHex(Logic(S, W & k), 2); break;
+        case Op::XORLW:  REGW.setHex(Logic(S, W ^ k), 2); break;
+        case Op::SUBLW:  REGW.setHex(Logic(S, Subtract(S, k, W)), 2); break;
+        case Op::ADDLW:  REGW.setHex(Logic(S, Add(S, W, k)), 2); break;
+        case Op::UndefinedLiteral: REGW.setHex(Logic(S, W), 2); break;
+            // clang-format on
+    }
+
+    REG(3).setHex(StatusReg, 2);
+    RegPC.setHex(ProgramCounter, 3);
+}
+
+}  // namespace vintrel

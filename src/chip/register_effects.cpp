@@ -1,0 +1,176 @@
+#include <string>
+
+#include "chip/chip.h"
+
+namespace vintrel {
+
+void Chip::BitsOf(int value, int bits[8]) {
+    for (int i = 0; i < 8; ++i)
+        bits[i] = 0;
+    for (int i = 7; i >= 0; --i) {
+        if ((1 << i) <= value) {
+            bits[i] = 1;
+            value -= 1 << i;
+        }
+    }
+}
+
+void Chip::ShowLatch(Control* pins, int count, int portValue) {
+    int bits[8];
+    BitsOf(portValue, bits);
+    for (int i = 0; i < count; ++i)
+        if (!pins[i].enabled()) pins[i].setValue(bits[i]);
+}
+
+void Chip::SetDirections(Control* pins, int count, int trisValue) {
+    int bits[8];
+    BitsOf(trisValue, bits);
+    for (int i = 0; i < count; ++i)
+        pins[i].setEnabled(bits[i] == 1);
+}
+
+void Chip::selpag() {
+    switch (StatusReg & 0x60) {
+        case 0x00:
+            RP[0].setColor(ColorRole::Cell);
+            RP[1].setColor(ColorRole::Placeholder);
+            break;
+        case 0x20:
+            RP[0].setColor(ColorRole::Placeholder);
+            RP[1].setColor(ColorRole::Cell);
+            break;
+        default:
+            RP[0].setColor(ColorRole::Placeholder);
+            RP[1].setColor(ColorRole::Placeholder);
+            break;
+    }
+}
+
+void Chip::REG_Change(int key) {
+    int bits[8];
+    switch (key) {
+        case 3:
+            StatusReg = static_cast<int>(REG(3).hexValue());
+            selpag();
+            REG(3).setDecodedHint(kStatusTemplate, StatusReg);
+            break;
+        case 5:
+            ShowLatch(PA.data(), 5, static_cast<int>(REG(5).hexValue()));
+            break;
+        case 6:
+            ShowLatch(PB.data(), 8, static_cast<int>(REG(6).hexValue()));
+            break;
+        case 11:
+            REG(11).setDecodedHint(kIntconTemplate, static_cast<int>(REG(11).hexValue()));
+            break;
+        case 129: {
+            const int option = static_cast<int>(REG(129).hexValue());
+            BitsOf(option, bits);
+            if (bits[5] == 1) {
+                SENTIM.setText("Ext.");
+                internalClock_ = false;
+                FR_Change();
+                PA[4].setVisible(false);  // RA4 is the T0CKI pin
+            } else {
+                SENTIM.setText("Int.");
+                internalClock_ = true;
+                TOCKI.setEnabled(false);
+                PA[4].setVisible(true);
+            }
+            const int ps = bits[2] * 4 + bits[1] * 2 + bits[0];
+            if (bits[3] == 1) {
+                divtim.setNumber(1);
+                WATCHDOG.setText("WDT / " + std::to_string(1 << ps));
+            } else {
+                divtim.setNumber(1 << (ps + 1));
+                WATCHDOG.setText("WDT / 1");
+            }
+            REG(129).setDecodedHint(kOptionTemplate, static_cast<int>(REG(129).hexValue()));
+            break;
+        }
+        case 133:
+            SetDirections(PA.data(), 5, static_cast<int>(REG(133).hexValue()));
+            ShowLatch(PA.data(), 5, static_cast<int>(REG(5).hexValue()));
+            break;
+        case 134:
+            SetDirections(PB.data(), 8, static_cast<int>(REG(134).hexValue()));
+            ShowLatch(PB.data(), 8, static_cast<int>(REG(6).hexValue()));
+            break;
+        case 136: {
+            // The bits are taken once; the writes below run nested effects with their own.
+            BitsOf(static_cast<int>(REG(136).hexValue()), bits);
+            if (bits[0] == 1) {
+                // EEADR 40h and above addresses no cell: the read yields 00.
+                const auto ee = REG(9).hexValue();
+                if (ee < kEepromCells) {
+                    REG(8).copyText(EE[static_cast<std::size_t>(ee)]);
+                } else {
+                    REG(8).setHex(0, 2);
+                }
+                REG(136).setHex(REG(136).hexValue() & 0xFE, 2);
+            }
+            if (bits[1] == 1) {
+                if (EepromUnlock == 2 && bits[2] == 1) {
+                    const auto ee = REG(9).hexValue();
+                    if (ee < kEepromCells) EE[static_cast<std::size_t>(ee)].copyText(REG(8));
+                    REG(136).setHex(REG(136).hexValue() | 0x10, 2);
+                }
+                EepromUnlock = 0;
+                REG(136).setHex(REG(136).hexValue() & 0xFD, 2);
+            }
+            break;
+        }
+        case 137: {
+            const auto v = REG(137).hexValue();
+            switch (EepromUnlock) {
+                case 0:
+                    EepromUnlock = v == 0x55 ? 1 : 0;
+                    break;
+                case 1:
+                    if (v == 0xAA) EepromUnlock = 2;
+                    break;
+                default:
+                    EepromUnlock = 0;
+                    break;
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    if (IndfMayChange(key)) changeindf();
+}
+
+// The INDF display reads the register FSR points at (a port is sampled afresh by every read).
+// After any other register's change it would show what it already shows.
+bool Chip::IndfMayChange(int key) const {
+    if (key == 3 || key == 4) return true;
+    const int fsr = static_cast<int>(REG(4).hexValue());
+    if (fsr == 5 || fsr == 6) return true;
+    const bool ownBank1 = fsr == 129 || fsr == 133 || fsr == 134 || fsr == 136 || fsr == 137;
+    return key == (fsr >= 128 && !ownBank1 ? fsr - 128 : fsr);
+}
+
+void Chip::RegPC_Change() {
+    // PCL always shows the low byte of the program counter: the last two of its three digits.
+    if (RegPC.isHex(3)) {
+        REG(2).setHex(RegPC.hexValue() & 0xFF, 2);
+        return;
+    }
+    const std::string pc = RegPC.text();
+    if (pc.size() >= 2) {
+        REG(2).setText(std::string_view(pc).substr(pc.size() - 2));
+    } else {
+        REG(2).setText(pc);
+    }
+}
+
+void Chip::FR_Change() {
+    TOCKI.setEnabled(DecimalValue(FR.text()) == 0);
+}
+
+void Chip::WATCHDOG_Click() {
+    WDT.setEnabled(WATCHDOG.value() != 0);
+}
+
+}  // namespace vintrel

@@ -1,0 +1,100 @@
+#include "form1/form1.h"
+
+#include <utility>
+
+namespace vintrel {
+
+void ListBox::clear() {
+    rows_.clear();
+    selected_ = -1;
+    ++selectionRevision_;
+    reset_ = true;
+    changed_.clear();
+    rowsChanged();
+}
+
+void ListBox::append(std::string text) {
+    rows_.push_back(std::move(text));
+    reset_ = true;
+    rowsChanged();
+}
+
+void ListBox::replace(int i, std::string text) {
+    if (i < 0 || i >= count()) return;
+    auto idx = static_cast<std::size_t>(i);
+    if (rows_[idx] == text) return;
+    rows_[idx] = std::move(text);
+    if (!reset_) {
+        if (changedFlag_.size() < rows_.size()) changedFlag_.resize(rows_.size());
+        if (!changedFlag_[idx]) {
+            changedFlag_[idx] = true;
+            changed_.push_back(i);
+        }
+    }
+    rowsChanged();
+}
+
+ListBox::Changes ListBox::takeChanges() {
+    Changes c{reset_, std::move(changed_)};
+    reset_ = false;
+    changed_.clear();
+    changedFlag_.assign(rows_.size(), false);
+    return c;
+}
+
+Form1::Form1(Platform& platform) : platform_(platform) {
+    FREC.setText("4000");
+    FREC.setHint("Frecuencia del sistema");
+    direc.setReadOnly(true);
+    por.setText("PO&R");
+    por.setHint("Power on Reset");
+    MCLR.setText("&MCLR");
+    MCLR.setHint("Reset por MCLR");
+    aceptar.setText("&Aceptar");
+    cancelar.setText("Cance&lar");
+    cargar.setText("&Cargar");
+    salvar.setText("&Salvar");
+    ensamblar.setText("&Ensamblar");
+    programar.setText("&Programar");
+    editar.setText("Edita&r");
+    fin.setText("&Fin");
+    break_.setText("&Break");
+    eje1.setText("Ejec. &1");
+    eje1.setHint("Ejecjutar una instrucción");
+    ejecutar.setText("&Ejecutar");
+    ejecutar.setHint("Ejecutar de forma continua");
+
+    std::uint64_t* revision = chip.panelRevisionCounter();
+    for (Control* c : {&FREC, &direc, &dato, &por, &MCLR, &aceptar, &cancelar, &cargar, &salvar,
+                       &ensamblar, &programar, &editar, &fin, &eje1, &ejecutar, &break_})
+        c->setPanelRevision(revision);
+    for (auto& c : dir)
+        c.setPanelRevision(revision);
+    for (auto& c : dire)
+        c.setPanelRevision(revision);
+    prg.setPanelRevision(revision);
+    prg.setListener(this);
+
+    Form_Load();
+}
+
+void Form1::setFocus(Control& c) {
+    if (focus_ == &c) return;
+    focus_ = &c;
+    ++focusRevision_;
+    ++*chip.panelRevisionCounter();
+    if (&c == &dato) dato_GotFocus();
+}
+
+void Form1::Form_Load() {
+    chip.Form_Load();
+    for (int i = 0; i < 80; ++i)
+        dir[static_cast<std::size_t>(i)].setHex(i, 2);
+    for (int i = 0; i < 16; ++i) {
+        dir[static_cast<std::size_t>(80 + i)].setHex(128 + i, 2);
+        dire[static_cast<std::size_t>(i)].setHex(i, 1);
+    }
+    listaprog();
+}
+
+}  // namespace vintrel

@@ -1,0 +1,85 @@
+#include "form1/form1.h"
+
+namespace vintrel {
+
+void Form1::eje1_Click() {
+    if (chip.estsleep.value() != 0) return;  // asleep: nothing at all happens
+    BreakpointSkip = false;
+    chip.Step();
+    prg.select(chip.ProgramCounter);
+}
+
+void Form1::setRunning(bool on) {
+    running_ = on;
+    eje1.setEnabled(!on);
+    ejecutar.setText(on ? "&Parar" : "&Ejecutar");
+}
+
+void Form1::ejecutar_Click() {
+    if (running_) {
+        // The stop; during a run it arrives inside the run's yield.
+        StopRequested = 1;
+        setRunning(false);
+        return;
+    }
+    StopRequested = 0;
+    setRunning(true);
+    for (;;) {
+        const auto a = static_cast<std::size_t>(chip.RegPC.hexValue() & 0x3FF);
+        if (Breakpoints[a] == 1 && !BreakpointSkip) {
+            BreakpointSkip = true;
+            ejecutar_Click();
+            return;
+        }
+        eje1_Click();
+        platform_.yield();
+        if (StopRequested != 0) return;
+    }
+}
+
+void Form1::break_Click() {
+    if (prg.selectedCount() > 1) {
+        platform_.beep();
+        return;
+    }
+    const std::string d = direc.text();
+    if (d.size() < 2 || d[0] != 'P' || d[1] != '-') {
+        platform_.beep();
+        return;
+    }
+    const auto a = HexValue(std::string_view(d).substr(2));
+    if (a > 0x3FF) {  // no such program address
+        platform_.beep();
+        return;
+    }
+    const auto idx = static_cast<std::size_t>(a);
+    Breakpoints[idx] = Breakpoints[idx] == 1 ? 0 : 1;
+    prg.replace(static_cast<int>(a), RowText(static_cast<int>(a), Breakpoints[idx] == 1));
+    prg.select(static_cast<int>(a));
+}
+
+// Each reset leaves the listing on the row of the new program counter, which also fills the
+// Modificar panel when no run is in progress.
+void Form1::por_Click() {
+    BreakpointSkip = false;
+    chip.PowerOnReset();
+    prg.select(chip.ProgramCounter);
+}
+
+void Form1::MCLR_Click() {
+    BreakpointSkip = false;
+    chip.MclrReset();
+    prg.select(chip.ProgramCounter);
+}
+
+void Form1::WDT_Click() {
+    BreakpointSkip = false;
+    chip.WatchdogReset();
+    prg.select(chip.ProgramCounter);
+}
+
+void Form1::Form_QueryUnload() {
+    platform_.endProgram();
+}
+
+}  // namespace vintrel

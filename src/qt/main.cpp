@@ -1,0 +1,48 @@
+// vintrel: the PIC16F84 simulator's window. The start-up window shows first and hands over to
+// the front panel after its timer.
+#include <cstdio>
+#include <cstdlib>
+
+#include <QApplication>
+
+#include "form1/form1.h"
+#include "qt/form1_view.h"
+#include "qt/qt_platform.h"
+#include "qt/form2.h"
+
+namespace {
+
+bool Set(const char* name) {
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0';
+}
+
+// Without any display Qt would abort with a message about plugins; say plainly what is missing.
+bool HaveDisplay() {
+    return Set("QT_QPA_PLATFORM") || Set("DISPLAY") || Set("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!HaveDisplay()) {
+        std::fputs(
+            "vintrel: no hay pantalla gráfica: DISPLAY y WAYLAND_DISPLAY no están definidas.\n"
+            "vintrel: no graphical display: neither DISPLAY nor WAYLAND_DISPLAY is set.\n",
+            stderr);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vintrel"));
+
+    vintrel::QtPlatform platform;
+    vintrel::Form1 model(platform);
+    vintrel::Form1View view(model);
+
+    auto* startup = new vintrel::Form2(platform, vintrel::Form2::defaultUpdateUrl(), [&view] {
+        view.show();
+        view.activateWindow();
+    });
+    startup->show();
+    return QApplication::exec();
+}

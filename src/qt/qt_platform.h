@@ -1,0 +1,43 @@
+// The host services of the desktop program, on Qt Widgets.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+#include <QString>
+#include <QStringList>
+
+#include "chip/platform.h"
+
+namespace vintrel {
+
+// The Open dialog's filter list "description|pattern|description|pattern…" as Qt name
+// filters "description (patterns)". Patterns separated by ";" become Qt's blank-separated list,
+// and "*.*" means every file, as it does on the system the lists were written for.
+QStringList QtNameFilters(std::string_view filter);
+
+// A message text for Qt: the loader's messages break lines with a carriage return.
+QString QtMessageText(std::string_view text);
+
+class QtPlatform : public Platform {
+  public:
+    void beep() override;
+    bool messageBox(std::string_view text, MessageButtons buttons, MessageAlign align) override;
+    std::string openFileDialog(std::string_view filter, std::string_view defaultExt) override;
+    // Handles pending events, but at most once a millisecond: a continuous run yields after
+    // every instruction, and pumping the event loop millions of times a second would cost more
+    // than the instructions. Events still run between two instructions, in order.
+    void yield() override;
+    void launch(std::string_view commandLine, WindowStyle style) override;
+    std::string applicationPath() override;
+    [[noreturn]] void endProgram() override;
+
+    // Minimum time between two pumps of the event loop in yield().
+    static constexpr std::chrono::microseconds kYieldInterval{1000};
+
+  private:
+    std::chrono::steady_clock::time_point lastPump_{};
+};
+
+}  // namespace vintrel
