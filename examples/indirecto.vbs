@@ -1,10 +1,11 @@
 # Self-checking test of indirecto.asm: fills 20h..2Fh through FSR and INDF and adds them up.
 load indirecto.hex
-select prg 0x014
+select prg done
 click break
 run
+expect run breakpoint
 expect RegPC 014
-expect REG 0x20 10
+expect REG BLOCK 10
 expect REG 0x2F 01
-expect REG 12 88
+expect REG sum 88
 expect REGW 88

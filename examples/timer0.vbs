@@ -1,9 +1,10 @@
 # Self-checking test of timer0.asm: Timer0 on the instruction clock at 1:8, polled three times.
 load timer0.hex
-select prg 0x00F
+select prg done
 click break
 run
+expect run breakpoint
 expect RegPC 00F
-expect REG 12 03
+expect REG ticks 03
 expect SENTIM Int.
 expect divtim 8

@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "batch/names.h"
 #include "batch/script.h"
+#include "batch/suite.h"
 
 namespace vintrel {
 namespace {
@@ -440,6 +444,187 @@ TEST_F(Batch, PlatformEventsArePrintedInOrder) {
                   "click editar\nclick REG 0x81\nclick break\n"),
               0);
     EXPECT_EQ(out.str(), "beep\nlaunch \"notepad /tmp/A B.asm\" normal\nbeep\n");
+}
+
+// ---- hostile scripts ----
+
+TEST(BatchLimits, AHugeWordIsQuotedByItsFirst80Characters) {
+    // 5 MB of control characters would be 30 MB once JSON-escaped.
+    const std::string huge(5'000'000, '\x01');
+    const std::string big(1'000'000, '\x01');
+    const std::string prefix = [] {
+        std::string p;
+        for (int i = 0; i < 80; ++i)
+            p += "\\u0001";
+        return p;
+    }();
+    for (const std::string& line :
+         {huge, "click " + huge, "show REG " + huge, "step 1 " + huge, "expect run " + huge}) {
+        std::ostringstream out, err;
+        BatchRunner runner(out, err);
+        std::istringstream in(line + "\n");
+        EXPECT_EQ(runner.run(in), 2);
+        EXPECT_LT(err.str().size(), 600u);
+        EXPECT_NE(err.str().find('"' + prefix + "\"..."), std::string::npos) << err.str();
+    }
+}
+
+TEST(BatchLimits, RunsNestDeeperThanTheLimitIsAnErrorOfItsLine) {
+    // Each pair stops the run and starts a nested one that counts on the same yields.
+    auto pairs = [](int n) {
+        std::string s;
+        for (int k = 1; k <= n; ++k)
+            s += "at " + std::to_string(k) + " run\nat " + std::to_string(k) + " run\n";
+        return s + "run " + std::to_string(n + 5) + "\n";
+    };
+    {
+        std::ostringstream out, err;
+        BatchRunner runner(out, err);
+        std::istringstream in(pairs(BatchRunner::kMaxNestedRuns));
+        EXPECT_EQ(runner.run(in), 0) << err.str();
+    }
+    std::ostringstream out, err;
+    BatchRunner runner(out, err);
+    std::istringstream in(pairs(100'000));
+    EXPECT_EQ(runner.run(in), 2);
+    EXPECT_EQ(err.str(), "error at line 2002: runs nested deeper than 1000\n");
+    EXPECT_EQ(runner.failure(), "error at line 2002: runs nested deeper than 1000");
+}
+
+// ---- messages under --strict ----
+
+TEST(BatchStrict, MessagesMustBeAnnounced) {
+    struct Case {
+        const char* script;
+        bool strict;
+        int status;
+        const char* failure;
+    };
+    const Case cases[] = {
+        {"load /nonexistent/x.hex\n", true, 1,
+         "unexpected message at line 1: \"Error en lectura\""},
+        {"load /nonexistent/x.hex\n", false, 0, ""},
+        {"load /nonexistent/x.hex\nexpect message Error en lectura\n", true, 0, ""},
+        // An expect message announces every box since the previous one and checks the last;
+        // under --strict the second load already finds the first box unannounced.
+        {"load /a.hex\nload /b.hex\nexpect message Error en lectura\nstep\n", false, 0, ""},
+        {"load /a.hex\nload /b.hex\nexpect message Error en lectura\nstep\n", true, 1,
+         "unexpected message at line 1: \"Error en lectura\""},
+        // The check also comes at the end of the script.
+        {"step\nload /a.hex\n", true, 1, "unexpected message at line 2: \"Error en lectura\""},
+        {"step\nexpect message Error en lectura\n", false, 1,
+         "expect failed at line 2: no message, not \"Error en lectura\""},
+        {"load /a.hex\nexpect message Error en lectura\nexpect message Error en lectura\n", false,
+         1, "expect failed at line 3: no message, not \"Error en lectura\""},
+    };
+    for (const Case& c : cases) {
+        std::ostringstream out, err;
+        BatchRunner runner(out, err);
+        runner.setStrict(c.strict);
+        std::istringstream in(c.script);
+        EXPECT_EQ(runner.run(in), c.status) << c.script;
+        EXPECT_EQ(runner.failure(), c.failure) << c.script;
+    }
+}
+
+// ---- names ----
+
+TEST(BatchNames, ChipRegistersMatchGputilsHeader) {
+    // gputils' own p16f84.inc: `NAME EQU H'00XX'` lines.
+    std::ifstream inc("/usr/share/gputils/header/p16f84.inc");
+    if (!inc) GTEST_SKIP() << "gputils' p16f84.inc is not installed";
+    std::map<std::string, int> header;
+    for (std::string line; std::getline(inc, line);) {
+        std::istringstream words(line);
+        std::string name, equ, value;
+        if (words >> name >> equ >> value && equ == "EQU" && value.rfind("H'", 0) == 0)
+            header[name] = std::stoi(value.substr(2), nullptr, 16);
+    }
+    int checked = 0;
+    for (const char* name :
+         {"INDF", "TMR0", "PCL", "STATUS", "FSR", "PORTA", "PORTB", "EEDATA", "EEADR", "PCLATH",
+          "INTCON", "OPTION_REG", "TRISA", "TRISB", "EECON1", "EECON2"}) {
+        ASSERT_TRUE(ChipRegister(name).has_value()) << name;
+        ASSERT_EQ(header.count(name), 1u) << name;
+        EXPECT_EQ(*ChipRegister(name), header[name]) << name;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 16);
+    EXPECT_FALSE(ChipRegister("status").has_value());
+    EXPECT_FALSE(ChipRegister("RP0").has_value());
+}
+
+TEST(BatchNames, ListingSymbolTableAcrossPages) {
+    std::istringstream lst(
+        "0000   1683           00012 start   bsf     STATUS,RP0\n"
+        "SYMBOL TABLE\n  LABEL                             VALUE\n\n"
+        "C                                 00000000\n"
+        "count                             0000000C\n"
+        "\fgpasm-1.4.0 #1107 (Jan  1 2021)  x.asm   12-7-2026  15:08:25         PAGE  4\n\n\n"
+        "SYMBOL TABLE\n  LABEL                             VALUE \n\n"
+        "done                              0000000B\n"
+        "__EEPROM_START                    00002100\n"
+        "bad                               -0000001\n"
+        "\nMEMORY USAGE MAP ('X' = Used,  '-' = Unused)\n"
+        "0000 : XXXXXXXXXXXX---- ---------------- ---------------- ----------------\n"
+        "after                             00000001\n");
+    const Symbols s = ReadListingSymbols(lst);
+    const Symbols expected{{"C", 0}, {"count", 12}, {"done", 11}, {"__EEPROM_START", 0x2100}};
+    EXPECT_EQ(s, expected);
+    EXPECT_EQ(ListingPathFor("dir/a b.hex"), "dir/a b.lst");
+    EXPECT_EQ(ListingPathFor("prog"), "prog.lst");
+}
+
+TEST_F(Batch, NamesAreErrorsUntilKnownAndChipNamesOnlyForREG) {
+    struct Case {
+        const char* line;
+        int status;
+    };
+    const Case cases[] = {
+        {"expect REG STATUS 18", 0}, {"expect REG TRISB FF", 0}, {"show REG OPTION_REG", 0},
+        {"show REG status", 2},      {"show EE STATUS", 2},      {"select prg done", 2},
+        {"listing start", 2},        {"show REG 0x", 2},         {"show REG _x", 2},
+    };
+    for (const Case& c : cases) {
+        std::ostringstream o, e;
+        BatchRunner r(o, e);
+        std::istringstream in(std::string(c.line) + "\n");
+        EXPECT_EQ(r.run(in), c.status) << c.line << e.str();
+    }
+}
+
+// ---- the JUnit report ----
+
+TEST(BatchReport, XmlTextEscapesMarkupAndReplacesWhatXmlCannotCarry) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"a<b>&\"'", "a&lt;b&gt;&amp;&quot;&apos;"},
+        {"tab\tlf\ncr\r", "tab\tlf\ncr\r"},
+        {std::string("nul\0x", 5), "nul\xEF\xBF\xBDx"},
+        {"\x01\x7F", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"c\xC3\xB3"
+         "digo \xE2\x82\xAC \xF0\x9F\x98\x80",
+         "c\xC3\xB3"
+         "digo \xE2\x82\xAC \xF0\x9F\x98\x80"},
+        {"\xC3", "\xEF\xBF\xBD"},                                  // cut short
+        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                  // overlong
+        {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // a surrogate
+        {"\xEF\xBF\xBE", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // U+FFFE
+    };
+    for (const auto& [in, expected] : cases)
+        EXPECT_EQ(XmlText(in), expected) << in;
+}
+
+TEST(BatchReport, UnknownOptionsAndUsage) {
+    std::istringstream in;
+    std::ostringstream out, err;
+    EXPECT_EQ(BatchMain({"--verbose", "a.vbs"}, "/opt", in, out, err), 2);
+    EXPECT_EQ(err.str().rfind("vintrel-batch: unknown option --verbose\nusage: ", 0), 0u);
+    EXPECT_EQ(BatchMain({"--junit"}, "/opt", in, out, err), 2);
+    std::istringstream script("step\n");
+    std::ostringstream out2, err2;
+    EXPECT_EQ(BatchMain({"--junit", "/nonexistent/dir/r.xml", "-"}, "/opt", script, out2, err2), 2);
+    EXPECT_EQ(out2.str(), "ok -\n1 passed, 0 failed\n");
+    EXPECT_EQ(err2.str(), "vintrel-batch: cannot write /nonexistent/dir/r.xml\n");
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
-// vintrel-batch [SCRIPT]: the simulator's panel without a window, driven by a script read from
-// SCRIPT or from standard input.
+// vintrel-batch [--strict] [--junit FILE] [SCRIPT...]: the simulator's panel without a window,
+// driven by scripts read from files or from standard input.
 #include <filesystem>
-#include <fstream>
 #include <iostream>
+#include <new>
+#include <stdexcept>
+#include <string>
 #include <system_error>
+#include <vector>
 
-#include "batch/script.h"
+#include "batch/suite.h"
 
 namespace {
 
@@ -17,28 +20,19 @@ std::string ExecutableDirectory(const char* argv0) {
     return exe.parent_path().string();
 }
 
-int Run(std::istream& script, const char* argv0) {
-    vintrel::BatchRunner runner(std::cout, std::cerr);
-    runner.platform().appPath = ExecutableDirectory(argv0);
-    return runner.run(script);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    if (argc > 2) {
-        std::cerr << "usage: vintrel-batch [SCRIPT]\n";
-        return 2;
+    // Running out of memory is a status like any other failure, never an abort.
+    try {
+        const std::vector<std::string> args(argv + 1, argv + argc);
+        return vintrel::BatchMain(args, ExecutableDirectory(argv[0]), std::cin, std::cout,
+                                  std::cerr);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
     }
-    if (argc == 2) {
-        // Binary mode: the interpreter itself drops the CR of a CRLF line end.
-        std::ifstream script(argv[1], std::ios::binary);
-        if (!script) {
-            std::cerr << "vintrel-batch: cannot open " << argv[1] << '\n';
-            return 2;
-        }
-        return Run(script, argv[0]);
-    }
-    return Run(std::cin, argv[0]);
+    std::cout.flush();
+    std::cerr << "vintrel-batch: out of memory\n";
+    return 2;
 }

@@ -8,6 +8,7 @@
 #include <istream>
 #include <limits>
 #include <map>
+#include <new>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
@@ -15,6 +16,8 @@
 #include <string_view>
 #include <system_error>
 #include <utility>
+
+#include "batch/names.h"
 
 namespace vintrel {
 
@@ -27,6 +30,7 @@ using ControlInfo = ControlEntry;
 
 const ControlInfo* const kEje1 = FindControl("eje1");
 const ControlInfo* const kEjecutar = FindControl("ejecutar");
+const ControlInfo* const kCargar = FindControl("cargar");
 
 // A line the interpreter cannot understand.
 struct ScriptError : std::runtime_error {
@@ -40,6 +44,17 @@ struct Finished {
 
 inline bool IsBlank(char c) {
     return c == ' ' || c == '\t';
+}
+
+// A word of the script as an error quotes it: its first 80 characters at most, so that a huge
+// word cannot flood standard error.
+std::string QuoteWord(std::string_view w) {
+    constexpr std::size_t kMax = 80;
+    if (w.size() <= kMax) return JsonString(w);
+    std::size_t n = kMax;
+    while (n > 0 && (static_cast<unsigned char>(w[n]) & 0xC0) == 0x80)
+        --n;  // whole UTF-8 characters only
+    return JsonString(w.substr(0, n)) + "...";
 }
 
 // Walks one script line word by word.
@@ -97,8 +112,8 @@ std::int64_t Number(std::string_view w) {
                        ? std::from_chars(digits.data(), end, v, base)
                        : std::from_chars_result{digits.data(), std::errc::invalid_argument};
     if (r.ec == std::errc::result_out_of_range && r.ptr == end)
-        throw ScriptError(JsonString(w) + " is out of range");
-    if (r.ec != std::errc() || r.ptr != end) throw ScriptError(JsonString(w) + " is not a number");
+        throw ScriptError(QuoteWord(w) + " is out of range");
+    if (r.ec != std::errc() || r.ptr != end) throw ScriptError(QuoteWord(w) + " is not a number");
     return v;
 }
 
@@ -116,14 +131,17 @@ struct Command {
         Show,
         State,
         Listing,
-        Expect
+        Expect,
+        ExpectMessage,
+        ExpectRun,
+        ShowRun
     };
     Op op = Op::State;
     long line = 0;
     const ControlInfo* control = nullptr;
     int index = -1;  // element of a control array or listing row; -1 for none
     std::string text;
-    std::int64_t a = 0, b = 0;       // count, yield number or listing range
+    std::int64_t a = 0, b = 0;       // count, yield number, listing range or run end
     std::unique_ptr<Command> inner;  // the command of an `at` line
 };
 
@@ -138,15 +156,25 @@ std::string NameOf(const ControlInfo& c, int index) {
 }
 
 void ExpectEnd(Cursor& c) {
-    if (!c.atEnd()) throw ScriptError("extra words from " + JsonString(c.word()));
+    if (!c.atEnd()) throw ScriptError("extra words from " + QuoteWord(c.word()));
+}
+
+// An INDEX or ROW: a number, a register's data-sheet name (for REG) or a program's symbol.
+std::int64_t IndexValue(std::string_view w, const ControlInfo& c, const Symbols& symbols) {
+    const auto first = static_cast<unsigned char>(w.front());
+    if (!std::isalpha(first) && first != '_') return Number(w);
+    if (c.name == "REG")
+        if (const auto a = ChipRegister(w)) return *a;
+    if (const auto it = symbols.find(w); it != symbols.end()) return it->second;
+    throw ScriptError("unknown name " + QuoteWord(w));
 }
 
 // NAME [INDEX]; `rowOptional` lets `prg` stand without a row.
-void ParseTarget(Cursor& c, Command& cmd, bool rowOptional) {
+void ParseTarget(Cursor& c, Command& cmd, bool rowOptional, const Symbols& symbols) {
     const std::string_view name = c.word();
     if (name.empty()) throw ScriptError("a control name is missing");
     const ControlInfo* info = FindControl(name);
-    if (!info) throw ScriptError("unknown control " + JsonString(name));
+    if (!info) throw ScriptError("unknown control " + QuoteWord(name));
     cmd.control = info;
     if (info->size == 0) return;
     const std::string_view w = c.word();
@@ -154,9 +182,9 @@ void ParseTarget(Cursor& c, Command& cmd, bool rowOptional) {
         if (rowOptional && info->kind == Kind::List) return;
         throw ScriptError(std::string(name) + " needs an index");
     }
-    const std::int64_t i = Number(w);
+    const std::int64_t i = IndexValue(w, *info, symbols);
     if (i < 0 || i > 0xFFFF || !ValidIndex(*info, static_cast<int>(i)))
-        throw ScriptError("index " + JsonString(w) + " is outside " + std::string(name));
+        throw ScriptError("index " + QuoteWord(w) + " is outside " + std::string(name));
     cmd.index = static_cast<int>(i);
 }
 
@@ -170,16 +198,22 @@ std::int64_t OptionalCount(Cursor& c, std::int64_t fallback, std::int64_t least,
     return n;
 }
 
-std::int64_t ListingRow(Cursor& c, std::int64_t fallback) {
+std::int64_t ListingRow(Cursor& c, std::int64_t fallback, const Symbols& symbols) {
     const std::string_view w = c.word();
     if (w.empty()) return fallback;
-    const std::int64_t n = Number(w);
-    if (n >= kProgramWords) throw ScriptError("row " + JsonString(w) + " is outside prg");
+    const std::int64_t n = IndexValue(w, *FindControl("prg"), symbols);
+    if (n >= kProgramWords) throw ScriptError("row " + QuoteWord(w) + " is outside prg");
     return n;
 }
 
-// Parses one line; nothing for a blank or comment line. Errors throw ScriptError.
-std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt) {
+// The ways a run ends, as `expect run` and `show run` name them; kNoRun before any run.
+constexpr std::string_view kRunEnds[] = {"none", "breakpoint", "limit", "stop", "end"};
+enum RunEnd : int { kNoRun, kBreakpoint, kLimit, kStop, kEnd };
+
+// Parses one line; nothing for a blank or comment line. Names resolve with `symbols`, the
+// program's as they stand when the line is read. Errors throw ScriptError.
+std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt,
+                                 const Symbols& symbols) {
     Cursor c(line);
     if (c.atEnd() || c.peek() == '#') return std::nullopt;
     Command cmd;
@@ -190,11 +224,11 @@ std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt) 
         cmd.op = verb == "choose" ? Op::Choose : Op::Load;
         cmd.text = c.rest();
     } else if (verb == "click") {
-        ParseTarget(c, cmd, false);
+        ParseTarget(c, cmd, false, symbols);
         cmd.op = cmd.control->kind == Kind::List ? Op::Select : Op::Click;
         ExpectEnd(c);
     } else if (verb == "select") {
-        ParseTarget(c, cmd, false);
+        ParseTarget(c, cmd, false, symbols);
         if (cmd.control->kind != Kind::List) throw ScriptError("select works only on prg");
         cmd.op = Op::Select;
         ExpectEnd(c);
@@ -202,7 +236,7 @@ std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt) 
         const std::string_view name = c.word();
         if (name.empty()) throw ScriptError("a control name is missing");
         cmd.control = FindControl(name);
-        if (!cmd.control) throw ScriptError("unknown control " + JsonString(name));
+        if (!cmd.control) throw ScriptError("unknown control " + QuoteWord(name));
         if (cmd.control->kind != Kind::TextBox)
             throw ScriptError(std::string(name) + " is not a text box");
         cmd.op = Op::Type;
@@ -222,27 +256,51 @@ std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt) 
         cmd.op = Op::At;
         cmd.a = Number(w);
         if (cmd.a < 1) throw ScriptError("the yield number must be at least 1");
-        auto inner = ParseLine(c.rest(), lineNo, true);
+        auto inner = ParseLine(c.rest(), lineNo, true, symbols);
         if (!inner) throw ScriptError("at needs a command");
         cmd.inner = std::make_unique<Command>(std::move(*inner));
     } else if (verb == "show") {
-        cmd.op = Op::Show;
-        ParseTarget(c, cmd, true);
+        Cursor next = c;
+        if (next.word() == "run") {
+            c = next;
+            cmd.op = Op::ShowRun;
+        } else {
+            cmd.op = Op::Show;
+            ParseTarget(c, cmd, true, symbols);
+        }
         ExpectEnd(c);
     } else if (verb == "state") {
         cmd.op = Op::State;
         ExpectEnd(c);
     } else if (verb == "listing") {
         cmd.op = Op::Listing;
-        cmd.a = ListingRow(c, 0);
-        cmd.b = ListingRow(c, kProgramWords - 1);
+        cmd.a = ListingRow(c, 0, symbols);
+        cmd.b = ListingRow(c, kProgramWords - 1, symbols);
         ExpectEnd(c);
     } else if (verb == "expect") {
-        cmd.op = Op::Expect;
-        ParseTarget(c, cmd, false);
-        cmd.text = c.rest();
+        Cursor next = c;
+        const std::string_view what = next.word();
+        if (what == "message") {
+            c = next;
+            cmd.op = Op::ExpectMessage;
+            cmd.text = c.rest();
+        } else if (what == "run") {
+            c = next;
+            cmd.op = Op::ExpectRun;
+            const std::string_view end = c.word();
+            const auto* found = std::find(std::begin(kRunEnds) + 1, std::end(kRunEnds), end);
+            if (found == std::end(kRunEnds))
+                throw ScriptError("expect run takes breakpoint, limit, stop or end, not " +
+                                  QuoteWord(end));
+            cmd.a = found - std::begin(kRunEnds);
+            ExpectEnd(c);
+        } else {
+            cmd.op = Op::Expect;
+            ParseTarget(c, cmd, false, symbols);
+            cmd.text = c.rest();
+        }
     } else {
-        throw ScriptError("unknown command " + JsonString(verb));
+        throw ScriptError("unknown command " + QuoteWord(verb));
     }
     return cmd;
 }
@@ -265,6 +323,11 @@ class BatchRunner::Impl {
     class Host final : public ScriptedPlatform {
       public:
         explicit Host(Impl& impl) : impl_(impl) {}
+        bool messageBox(std::string_view text, MessageButtons buttons,
+                        MessageAlign align) override {
+            impl_.messageShown(text);
+            return ScriptedPlatform::messageBox(text, buttons, align);
+        }
         void yield() override {
             ++yields;
             // A plain compare unless a queued command or the run's limit is due.
@@ -282,9 +345,19 @@ class BatchRunner::Impl {
     std::ostream& err;
     Host host;
     Form1 form;
+    bool strict = false;
+    std::string failure;  // the line that ended the script with status 1 or 2
 
   private:
+    void runLines(std::istream& script, long& lineNo);
     void execute(Command& cmd);
+    [[noreturn]] void fail(int status, std::string line);
+    void messageShown(std::string_view text);
+    void checkAnnounced();
+    void expectMessage(const Command& cmd);
+    void expectRun(const Command& cmd);
+    void load();
+    void pressRunInYield(long line);
     void clickControl(const ControlInfo& info, int index);
     void typeText(const Command& cmd);
     void runProgram(std::int64_t limit);
@@ -306,59 +379,118 @@ class BatchRunner::Impl {
     bool inRun_ = false;
     int yieldDepth_ = 0;
     std::int64_t runLimit_ = kDefaultRunLimit;
+
+    long line_ = 0;  // the line being performed (an `at` line for its queued command)
+    // Message boxes since the last `expect message`: the last one's text, and the first one
+    // for the strict check.
+    std::optional<std::string> lastMessage_;
+    std::optional<std::pair<long, std::string>> unannounced_;
+    long messages_ = 0;
+    // How the current (or last) run ended, and its yields.
+    RunEnd runEnd_ = kNoRun;
+    std::int64_t runYields_ = 0;
+    int nestedRuns_ = 0;
+    // Names of the program loaded last, from the listing beside its HEX file.
+    Symbols symbols_;
 };
 
 BatchRunner::Impl::Impl(std::ostream& o, std::ostream& e)
     : out(o), err(e), host(*this), form(host) {
     host.sink = [this](const std::string& line) { out << line << '\n'; };
-    host.onEnd = [] { throw Finished{0}; };
+    host.onEnd = [this] {
+        if (inRun_) runEnd_ = kEnd;
+        throw Finished{0};
+    };
 }
 
 int BatchRunner::Impl::run(std::istream& script) {
-    std::string line;
     long lineNo = 0;
     int status = 0;
+    failure.clear();
     try {
-        while (std::getline(script, line)) {
-            ++lineNo;
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            std::optional<Command> cmd;
-            try {
-                cmd = ParseLine(line, lineNo, false);
-            } catch (const ScriptError& e) {
-                out.flush();
-                err << "error at line " << lineNo << ": " << e.what() << '\n';
-                status = 2;
-                break;
-            }
-            if (cmd) execute(*cmd);
-            host.events.clear();  // already printed; keeps a long script from accumulating
-        }
+        runLines(script, lineNo);
     } catch (const Finished& f) {
         status = f.status;
     } catch (const ScriptedPlatform::ProgramEnded&) {
         status = 0;  // the end hook was replaced; the program ended all the same
+    } catch (const std::bad_alloc&) {
+        status = 2;
+        failure = "error at line " + std::to_string(lineNo) + ": out of memory";
+    } catch (const std::length_error&) {
+        status = 2;
+        failure = "error at line " + std::to_string(lineNo) + ": out of memory";
+    }
+    if (status == 2 && !failure.empty() && failure.rfind("error at line ", 0) == 0) {
+        out.flush();
+        err << failure << '\n';
     }
     out.flush();
     err.flush();
     return status;
 }
 
+void BatchRunner::Impl::runLines(std::istream& script, long& lineNo) {
+    std::string line;
+    while (std::getline(script, line)) {
+        ++lineNo;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::optional<Command> cmd;
+        try {
+            cmd = ParseLine(line, lineNo, false, symbols_);
+        } catch (const ScriptError& e) {
+            failure = "error at line " + std::to_string(lineNo) + ": " + e.what();
+            throw Finished{2};
+        }
+        if (cmd) execute(*cmd);
+        host.events.clear();  // already printed; keeps a long script from accumulating
+    }
+    // A read error (a folder, a failing disk, a line too long for memory) is not an end.
+    if (script.bad()) {
+        failure = "error at line " + std::to_string(lineNo + 1) + ": the script cannot be read";
+        throw Finished{2};
+    }
+    checkAnnounced();
+}
+
+void BatchRunner::Impl::fail(int status, std::string line) {
+    if (status == 1) out << line << '\n';
+    failure = std::move(line);
+    throw Finished{status};
+}
+
+void BatchRunner::Impl::messageShown(std::string_view text) {
+    ++messages_;
+    lastMessage_.emplace(text);
+    if (!unannounced_) unannounced_.emplace(line_, std::string(text));
+}
+
+void BatchRunner::Impl::checkAnnounced() {
+    if (strict && unannounced_)
+        fail(1, "unexpected message at line " + std::to_string(unannounced_->first) + ": " +
+                    JsonString(unannounced_->second));
+}
 void BatchRunner::Impl::execute(Command& cmd) {
     using Op = Command::Op;
+    // A message the script did not check is a failure of its line before anything else runs.
+    if (cmd.op != Op::ExpectMessage) checkAnnounced();
+    line_ = cmd.line;
     switch (cmd.op) {
         case Op::Choose:
             host.pendingChoice = cmd.text;
             break;
         case Op::Load:
             host.pendingChoice = cmd.text;
-            clickControl(*FindControl("cargar"), -1);
+            load();
             break;
         case Op::Click:
             // At the top of the script a click on the run button is a whole run; inside a yield
             // it is the button's handler (the stop, or a nested run).
             if (cmd.control->name == "ejecutar" && yieldDepth_ == 0) {
                 runProgram(kDefaultRunLimit);
+            } else if (cmd.control == kEjecutar) {
+                pressRunInYield(cmd.line);
+            } else if (cmd.control == kCargar) {
+                load();
             } else {
                 clickControl(*cmd.control, cmd.index);
             }
@@ -377,7 +509,7 @@ void BatchRunner::Impl::execute(Command& cmd) {
             if (yieldDepth_ == 0) {
                 runProgram(cmd.a);
             } else {
-                clickControl(*kEjecutar, -1);
+                pressRunInYield(cmd.line);
             }
             break;
         case Op::At:
@@ -396,7 +528,74 @@ void BatchRunner::Impl::execute(Command& cmd) {
         case Op::Expect:
             expect(cmd);
             break;
+        case Op::ExpectMessage:
+            expectMessage(cmd);
+            break;
+        case Op::ExpectRun:
+            expectRun(cmd);
+            break;
+        case Op::ShowRun:
+            out << R"({"name":"run","ended":")" << kRunEnds[runEnd_] << R"(","yields":)"
+                << runYields_ << "}\n";
+            break;
     }
+}
+
+void BatchRunner::Impl::load() {
+    const std::optional<std::string> chosen = host.pendingChoice;
+    const long before = messages_;
+    clickControl(*kCargar, -1);
+    const bool failed = messages_ != before;  // every failed load shows a message box
+    if (host.pendingChoice || !chosen || chosen->empty()) return;  // not clicked, or cancelled
+    // A new program brings its own names; a failed load leaves none.
+    symbols_.clear();
+    if (failed) return;
+    if (auto s = LoadListingSymbols(*chosen)) symbols_ = std::move(*s);
+}
+
+void BatchRunner::Impl::pressRunInYield(long line) {
+    if (!form.ejecutar.enabled() || !form.ejecutar.visible()) {
+        ignored(*kEjecutar, -1);
+        return;
+    }
+    if (form.running()) {
+        runEnd_ = kStop;
+        form.ejecutar_Click();
+        return;
+    }
+    // A nested run: its own way of ending replaces the one recorded so far.
+    if (nestedRuns_ >= kMaxNestedRuns) {
+        out.flush();
+        fail(2, "error at line " + std::to_string(line) + ": runs nested deeper than " +
+                    std::to_string(kMaxNestedRuns));
+    }
+    runEnd_ = kNoRun;
+    ++nestedRuns_;
+    struct Leave {
+        int& depth;
+        ~Leave() { --depth; }
+    } leave{nestedRuns_};
+    form.ejecutar_Click();
+}
+
+void BatchRunner::Impl::expectMessage(const Command& cmd) {
+    std::optional<std::string> shown = std::move(lastMessage_);
+    lastMessage_.reset();
+    unannounced_.reset();
+    if (!shown)
+        fail(1, "expect failed at line " + std::to_string(cmd.line) + ": no message, not \"" +
+                    cmd.text + '"');
+    // Compared as printed on the `message` line: a carriage return is written \r.
+    const std::string printed = JsonString(*shown);
+    if (std::string_view(printed).substr(1, printed.size() - 2) == cmd.text) return;
+    fail(1, "expect failed at line " + std::to_string(cmd.line) + ": message is " + printed +
+                ", not \"" + cmd.text + '"');
+}
+
+void BatchRunner::Impl::expectRun(const Command& cmd) {
+    if (runEnd_ == cmd.a) return;
+    fail(1, "expect failed at line " + std::to_string(cmd.line) + ": run ended \"" +
+                std::string(kRunEnds[runEnd_]) + "\", not \"" + std::string(kRunEnds[cmd.a]) + '"');
 }
 
 void BatchRunner::Impl::clickControl(const ControlInfo& info, int index) {
@@ -435,8 +634,13 @@ void BatchRunner::Impl::runProgram(std::int64_t limit) {
     inRun_ = true;
     runLimit_ = limit;
     host.count = 0;
+    runEnd_ = kNoRun;
+    runYields_ = 0;
     updateThreshold();
     form.ejecutar_Click();
+    // Nothing of the script stopped it (or a nested run started last): a breakpoint did.
+    if (runEnd_ == kNoRun) runEnd_ = kBreakpoint;
+    runYields_ = host.count;
 }
 
 void BatchRunner::Impl::yieldReached(std::int64_t y) {
@@ -458,7 +662,10 @@ void BatchRunner::Impl::yieldReached(std::int64_t y) {
         execute(cmd);
     }
     host.events.clear();
-    if (y >= runLimit_ && form.running()) form.ejecutar_Click();
+    if (y >= runLimit_ && form.running()) {
+        runEnd_ = kLimit;
+        form.ejecutar_Click();
+    }
 }
 
 void BatchRunner::Impl::updateThreshold() {
@@ -553,9 +760,8 @@ void BatchRunner::Impl::expect(const Command& cmd) {
         actual = info.kind == Kind::Check ? std::to_string(c.value()) : c.text();
     }
     if (actual == cmd.text) return;
-    out << "expect failed at line " << cmd.line << ": " << NameOf(info, cmd.index) << " is "
-        << JsonString(actual) << ", not " << JsonString(cmd.text) << '\n';
-    throw Finished{1};
+    fail(1, "expect failed at line " + std::to_string(cmd.line) + ": " + NameOf(info, cmd.index) +
+                " is " + JsonString(actual) + ", not " + JsonString(cmd.text));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -567,6 +773,14 @@ BatchRunner::~BatchRunner() = default;
 
 int BatchRunner::run(std::istream& script) {
     return impl_->run(script);
+}
+
+void BatchRunner::setStrict(bool strict) {
+    impl_->strict = strict;
+}
+
+const std::string& BatchRunner::failure() const {
+    return impl_->failure;
 }
 
 Form1& BatchRunner::form() {

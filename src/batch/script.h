@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <string>
 
 #include "form1/form1.h"
 #include "host/scripted_platform.h"
@@ -25,12 +26,23 @@ class BatchRunner {
     // May be called again with another script, which goes on from the panel's state.
     int run(std::istream& script);
 
+    // With strict set, a message box the script does not check with the `expect message` line
+    // that follows it fails the script (status 1).
+    void setStrict(bool strict);
+
+    // The line that ended the last run with status 1 or 2 (an expect failure, an unexpected
+    // message, an error), without its line end; empty after status 0.
+    const std::string& failure() const;
+
     // The panel the script drives, for inspection.
     Form1& form();
     ScriptedPlatform& platform();
 
     // Yields after which `run` without a count stops the run.
     static constexpr std::int64_t kDefaultRunLimit = 1000000;
+    // Runs started inside a run's yields (a click on the run button queued with `at`) may nest
+    // this deep; one more is an error of its line.
+    static constexpr int kMaxNestedRuns = 1000;
 
   private:
     class Impl;

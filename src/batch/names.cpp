@@ -1,0 +1,88 @@
+#include "batch/names.h"
+
+#include <cctype>
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <istream>
+#include <sstream>
+#include <utility>
+
+namespace vintrel {
+
+namespace {
+
+struct ChipName {
+    std::string_view name;
+    int address;
+};
+
+// Bank 0 and bank 1; the bank-1 mirrors of bank-0 registers are reached by their bank-0 name.
+constexpr ChipName kChipRegisters[] = {
+    {"INDF", 0x00},  {"TMR0", 0x01},   {"PCL", 0x02},    {"STATUS", 0x03},
+    {"FSR", 0x04},   {"PORTA", 0x05},  {"PORTB", 0x06},  {"EEDATA", 0x08},
+    {"EEADR", 0x09}, {"PCLATH", 0x0A}, {"INTCON", 0x0B}, {"OPTION_REG", 0x81},
+    {"TRISA", 0x85}, {"TRISB", 0x86},  {"EECON1", 0x88}, {"EECON2", 0x89},
+};
+
+bool IsIdentifier(std::string_view w) {
+    if (w.empty()) return false;
+    const auto first = static_cast<unsigned char>(w[0]);
+    if (!std::isalpha(first) && first != '_') return false;
+    for (const char ch : w) {
+        const auto u = static_cast<unsigned char>(ch);
+        if (!std::isalnum(u) && u != '_' && u != '.') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<int> ChipRegister(std::string_view name) {
+    for (const ChipName& c : kChipRegisters)
+        if (c.name == name) return c.address;
+    return std::nullopt;
+}
+
+Symbols ReadListingSymbols(std::istream& listing) {
+    // Each page of the table starts with a "SYMBOL TABLE" heading; the table ends with the
+    // memory map. Page headers and column titles inside it are not two-word NAME HEX lines.
+    Symbols symbols;
+    bool inTable = false;
+    std::string line;
+    while (std::getline(listing, line)) {
+        if (line.rfind("SYMBOL TABLE", 0) == 0) {
+            inTable = true;
+            continue;
+        }
+        if (line.rfind("MEMORY USAGE MAP", 0) == 0) inTable = false;
+        if (!inTable) continue;
+        std::istringstream words(line);
+        std::string name, value, extra;
+        if (!(words >> name >> value) || (words >> extra)) continue;
+        if (!IsIdentifier(name) || value.size() != 8) continue;
+        bool hex = true;
+        for (const char ch : value)
+            hex = hex && std::isxdigit(static_cast<unsigned char>(ch)) != 0;
+        if (!hex) continue;
+        std::int64_t v = 0;
+        const auto r = std::from_chars(value.data(), value.data() + value.size(), v, 16);
+        if (r.ec != std::errc() || r.ptr != value.data() + value.size()) continue;
+        symbols[name] = v;
+    }
+    return symbols;
+}
+
+std::string ListingPathFor(const std::string& hexPath) {
+    return std::filesystem::path(hexPath).replace_extension(".lst").string();
+}
+
+std::optional<Symbols> LoadListingSymbols(const std::string& hexPath) {
+    std::ifstream in(ListingPathFor(hexPath));
+    if (!in) return std::nullopt;
+    Symbols s = ReadListingSymbols(in);
+    if (in.bad()) return std::nullopt;
+    return s;
+}
+
+}  // namespace vintrel
