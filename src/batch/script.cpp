@@ -219,18 +219,18 @@ std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt,
     Command cmd;
     cmd.line = lineNo;
     const std::string_view verb = c.word();
-    using Op = Command::Op;
+    using Verb = Command::Op;
     if (verb == "choose" || verb == "load") {
-        cmd.op = verb == "choose" ? Op::Choose : Op::Load;
+        cmd.op = verb == "choose" ? Verb::Choose : Verb::Load;
         cmd.text = c.rest();
     } else if (verb == "click") {
         ParseTarget(c, cmd, false, symbols);
-        cmd.op = cmd.control->kind == Kind::List ? Op::Select : Op::Click;
+        cmd.op = cmd.control->kind == Kind::List ? Verb::Select : Verb::Click;
         ExpectEnd(c);
     } else if (verb == "select") {
         ParseTarget(c, cmd, false, symbols);
         if (cmd.control->kind != Kind::List) throw ScriptError("select works only on prg");
-        cmd.op = Op::Select;
+        cmd.op = Verb::Select;
         ExpectEnd(c);
     } else if (verb == "type") {
         const std::string_view name = c.word();
@@ -239,21 +239,21 @@ std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt,
         if (!cmd.control) throw ScriptError("unknown control " + QuoteWord(name));
         if (cmd.control->kind != Kind::TextBox)
             throw ScriptError(std::string(name) + " is not a text box");
-        cmd.op = Op::Type;
+        cmd.op = Verb::Type;
         cmd.text = c.rest();
     } else if (verb == "step") {
-        cmd.op = Op::Step;
+        cmd.op = Verb::Step;
         cmd.a = OptionalCount(c, 1, 0, "the step count");
         ExpectEnd(c);
     } else if (verb == "run") {
-        cmd.op = Op::Run;
+        cmd.op = Verb::Run;
         cmd.a = OptionalCount(c, BatchRunner::kDefaultRunLimit, 1, "the run's yield count");
         ExpectEnd(c);
     } else if (verb == "at") {
         if (inAt) throw ScriptError("at cannot queue another at");
         const std::string_view w = c.word();
         if (w.empty()) throw ScriptError("at needs a yield number");
-        cmd.op = Op::At;
+        cmd.op = Verb::At;
         cmd.a = Number(w);
         if (cmd.a < 1) throw ScriptError("the yield number must be at least 1");
         auto inner = ParseLine(c.rest(), lineNo, true, symbols);
@@ -263,17 +263,17 @@ std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt,
         Cursor next = c;
         if (next.word() == "run") {
             c = next;
-            cmd.op = Op::ShowRun;
+            cmd.op = Verb::ShowRun;
         } else {
-            cmd.op = Op::Show;
+            cmd.op = Verb::Show;
             ParseTarget(c, cmd, true, symbols);
         }
         ExpectEnd(c);
     } else if (verb == "state") {
-        cmd.op = Op::State;
+        cmd.op = Verb::State;
         ExpectEnd(c);
     } else if (verb == "listing") {
-        cmd.op = Op::Listing;
+        cmd.op = Verb::Listing;
         cmd.a = ListingRow(c, 0, symbols);
         cmd.b = ListingRow(c, kProgramWords - 1, symbols);
         ExpectEnd(c);
@@ -282,11 +282,11 @@ std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt,
         const std::string_view what = next.word();
         if (what == "message") {
             c = next;
-            cmd.op = Op::ExpectMessage;
+            cmd.op = Verb::ExpectMessage;
             cmd.text = c.rest();
         } else if (what == "run") {
             c = next;
-            cmd.op = Op::ExpectRun;
+            cmd.op = Verb::ExpectRun;
             const std::string_view end = c.word();
             const auto* found = std::find(std::begin(kRunEnds) + 1, std::end(kRunEnds), end);
             if (found == std::end(kRunEnds))
@@ -295,7 +295,7 @@ std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt,
             cmd.a = found - std::begin(kRunEnds);
             ExpectEnd(c);
         } else {
-            cmd.op = Op::Expect;
+            cmd.op = Verb::Expect;
             ParseTarget(c, cmd, false, symbols);
             cmd.text = c.rest();
         }
@@ -333,6 +333,18 @@ class BatchRunner::Impl {
             // A plain compare unless a queued command or the run's limit is due.
             if (++count < threshold) return;
             impl_.yieldReached(count);
+        }
+        // Every yield before the threshold does nothing but count.
+        std::int64_t idleYields() override {
+            const std::int64_t n = threshold == kNever ? kNever / 2 : threshold - count - 1;
+            if (n <= 0) return 0;
+            count += n;
+            yields += n;
+            return n;
+        }
+        void returnIdleYields(std::int64_t unused) override {
+            count -= unused;
+            yields -= unused;
         }
         std::int64_t count = 0;  // yields of the current top-level run
         std::int64_t threshold = kNever;
@@ -470,19 +482,19 @@ void BatchRunner::Impl::checkAnnounced() {
                     JsonString(unannounced_->second));
 }
 void BatchRunner::Impl::execute(Command& cmd) {
-    using Op = Command::Op;
+    using Verb = Command::Op;
     // A message the script did not check is a failure of its line before anything else runs.
-    if (cmd.op != Op::ExpectMessage) checkAnnounced();
+    if (cmd.op != Verb::ExpectMessage) checkAnnounced();
     line_ = cmd.line;
     switch (cmd.op) {
-        case Op::Choose:
+        case Verb::Choose:
             host.pendingChoice = cmd.text;
             break;
-        case Op::Load:
+        case Verb::Load:
             host.pendingChoice = cmd.text;
             load();
             break;
-        case Op::Click:
+        case Verb::Click:
             // At the top of the script a click on the run button is a whole run; inside a yield
             // it is the button's handler (the stop, or a nested run).
             if (cmd.control->name == "ejecutar" && yieldDepth_ == 0) {
@@ -495,46 +507,46 @@ void BatchRunner::Impl::execute(Command& cmd) {
                 clickControl(*cmd.control, cmd.index);
             }
             break;
-        case Op::Select:
+        case Verb::Select:
             form.prg.select(cmd.index);
             break;
-        case Op::Type:
+        case Verb::Type:
             typeText(cmd);
             break;
-        case Op::Step:
+        case Verb::Step:
             for (std::int64_t i = 0; i < cmd.a; ++i)
                 clickControl(*kEje1, -1);
             break;
-        case Op::Run:
+        case Verb::Run:
             if (yieldDepth_ == 0) {
                 runProgram(cmd.a);
             } else {
                 pressRunInYield(cmd.line);
             }
             break;
-        case Op::At:
+        case Verb::At:
             queued_.emplace(cmd.a, std::move(*cmd.inner));
             break;
-        case Op::Show:
+        case Verb::Show:
             show(cmd);
             break;
-        case Op::State:
+        case Verb::State:
             state();
             break;
-        case Op::Listing:
+        case Verb::Listing:
             for (int r = static_cast<int>(cmd.a); r <= cmd.b && r < form.prg.count(); ++r)
                 out << form.prg.row(r) << '\n';
             break;
-        case Op::Expect:
+        case Verb::Expect:
             expect(cmd);
             break;
-        case Op::ExpectMessage:
+        case Verb::ExpectMessage:
             expectMessage(cmd);
             break;
-        case Op::ExpectRun:
+        case Verb::ExpectRun:
             expectRun(cmd);
             break;
-        case Op::ShowRun:
+        case Verb::ShowRun:
             out << R"({"name":"run","ended":")" << kRunEnds[runEnd_] << R"(","yields":)"
                 << runYields_ << "}\n";
             break;

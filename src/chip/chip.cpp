@@ -3,6 +3,8 @@
 namespace vintrel {
 
 Chip::Chip() {
+    decodedWord_.fill(0);
+    decoded_.fill(Decode(0));
     // Design-time values: set before the controls are wired, so they run nothing.
     for (int key = 0; key < 256; ++key) {
         if (!IsRegKey(key)) continue;

@@ -18,10 +18,9 @@
 #include <string_view>
 
 #include "chip/control.h"
+#include "chip/decoder.h"
 
 namespace vintrel {
-
-struct Instruction;
 
 inline constexpr int kProgramWords = 1024;
 inline constexpr int kEepromCells = 64;
@@ -76,7 +75,7 @@ class Chip final : private ChangeListener {
     int ReadFileRegister(int f);
     // `address` is in and out: an indirect write leaves the effective address in it.
     void WriteRegister(int& address, int value, int destination);
-    void changeindf();
+    [[gnu::noinline]] void changeindf();
 
     // ---- instruction execution ----
     void ExecuteInstruction(int word);
@@ -90,9 +89,19 @@ class Chip final : private ChangeListener {
     void Step();
 
     // ---- change effects ----
-    void REG_Change(int key);
+    // What a change of a REG cell's text runs: the register's own effect, then the INDF display.
+    [[gnu::always_inline]] void REG_Change(int key) {
+        if (HasEffect(key)) RegisterEffect(key);
+        if (IndfMayChange(key)) changeindf();
+    }
     void selpag();
-    void RegPC_Change();
+    void RegPC_Change() {
+        // PCL always shows the low byte of the program counter: the last two of its digits.
+        if (RegPC.isHex(3))
+            SetReg(2, static_cast<int>(RegPC.hexValue() & 0xFF));
+        else
+            RegPC_ChangeText();
+    }
     void FR_Change();
     void WATCHDOG_Click();
     static void BitsOf(int value, int bits[8]);
@@ -115,8 +124,38 @@ class Chip final : private ChangeListener {
     void WatchdogReset();
 
   private:
-    bool PclSeenDuring(const Instruction& in, int word) const;
-    bool IndfMayChange(int key) const;
+    // REG(key).setHex(value, 2) and RegPC.setHex(pc, 3) with their effects called directly.
+    [[gnu::always_inline]] void SetReg(int key, int value) {
+        if (REG(key).assignHex(value, 2)) REG_Change(key);
+    }
+    [[gnu::always_inline]] void SetPC(int pc) {
+        if (RegPC.assignHex(pc, 3)) RegPC_Change();
+    }
+    static constexpr bool HasEffect(int key) {
+        return key < 12 ? ((0x878 >> key) & 1) != 0  // STATUS, FSR, PORTA, PORTB, INTCON
+                        : key == 129 || key == 133 || key == 134 || key == 136 || key == 137;
+    }
+    [[gnu::noinline]] void RegisterEffect(int key);
+    void RegPC_ChangeText();
+    // The INDF display reads the register FSR points at (a port is sampled afresh by every
+    // read). After any other register's change it would show what it already shows.
+    [[gnu::always_inline]] bool IndfMayChange(int key) const {
+        return key == 3 || key == 4 || key == indfKey_ || indfKey_ == kAnyKey;
+    }
+    // The key whose change INDF follows, from FSR: kAnyKey for a port, which every refresh samples.
+    static constexpr int kAnyKey = -1;
+    static constexpr int IndfKeyOf(int fsr) {
+        if (fsr == 5 || fsr == 6) return kAnyKey;
+        const bool ownBank1 = fsr == 129 || fsr == 133 || fsr == 134 || fsr == 136 || fsr == 137;
+        return fsr >= 128 && !ownBank1 ? fsr - 128 : fsr;
+    }
+    int Bank() const { return (static_cast<int>(REG(3).hexValue()) & 0x60) >> 5; }
+    bool PclSeenDuring(const Instruction& in, int word) const {
+        if (word < 0x2000 && in.f == 2) return true;
+        return !(StatusReg & 0x80) && (indfKey_ == 2 || indfKey_ == kAnyKey);
+    }
+    // `word` is masked to 14 bits.
+    void Execute(const Instruction& in, int word);
     // Change dispatch ids beyond the register keys 0..255.
     enum : int { kRegPCId = 256, kFRId, kWatchdogId };
     void ControlChanged(int id) override;
@@ -125,12 +164,71 @@ class Chip final : private ChangeListener {
     // Output (disabled) pins take their bit of the port value; inputs keep the user's level.
     static void ShowLatch(Control* pins, int count, int portValue);
     static void SetDirections(Control* pins, int count, int trisValue);
+    [[gnu::noinline]] int ReadOtherRegister(int address);
     void RestartCounters();
     void ResetControlRegisters();
 
     std::array<Control, 256> reg_;
     std::uint64_t panelRevision_ = 0;
     bool internalClock_ = false;
+    int indfKey_ = 0;  // IndfKeyOf(FSR)
+    // The program words decoded, each beside the word it was decoded from.
+    std::array<int, kProgramWords> decodedWord_;
+    std::array<Instruction, kProgramWords> decoded_;
 };
+
+// The register file's hot paths, inline for the executor.
+
+[[gnu::always_inline]] inline int Chip::ReadRegister(int address) {
+    // The general-purpose and most special registers first: the common case.
+    if ((address >= 8 && address <= 79) || (address >= 1 && address <= 4))
+        return static_cast<int>(REG(address).hexValue());
+    return ReadOtherRegister(address);
+}
+
+[[gnu::always_inline]] inline int Chip::ReadFileRegister(int f) {
+    const int bank = Bank();
+    if (bank == 0) return ReadRegister(f);
+    if (bank == 1) return ReadRegister(f + 128);
+    return 0;
+}
+
+[[gnu::always_inline]] inline void Chip::StoreRegister(int a, int b, int value) {
+    if (a == 0 || a == 7 || a >= 80 || a < 0) return;
+    if (b == 1 && (a == 1 || a == 5 || a == 6 || a == 8 || a == 9))
+        SetReg(a + 128, value);
+    else
+        SetReg(a, value);
+}
+
+inline void Chip::PclWrite(int value) {
+    ProgramCounter = (static_cast<int>(REG(10).hexValue()) * 256 + value) & 0x3FF;
+    ExtraCycle = 1;
+}
+
+[[gnu::always_inline]] inline void Chip::WriteRegister(int& address, int value, int destination) {
+    if (destination == 0) {
+        REGW.setHex(value, 2);
+        return;
+    }
+    const int bank = Bank();
+    if (address == 0 && bank <= 1) {
+        if (StatusReg & 0x80) return;
+        const int fsr = static_cast<int>(REG(4).hexValue());
+        const int ibank = (fsr & 0x80) >> 7;
+        address = fsr & 0x7F;
+        if (address == 2) {
+            PclWrite(value);
+            return;
+        }
+        StoreRegister(address, ibank, value);
+        return;
+    }
+    if (address == 2 && bank <= 1) {
+        PclWrite(value);
+        return;
+    }
+    if (bank <= 1) StoreRegister(address, bank, value);
+}
 
 }  // namespace vintrel

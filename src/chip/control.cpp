@@ -114,20 +114,19 @@ void Control::setText(std::string_view t) {
     changed();
 }
 
-void Control::setHexSlow(std::int64_t v, int width) {
+bool Control::assignHexSlow(std::int64_t v, int width) {
     const auto w = static_cast<std::uint8_t>(width);
-    bool same = false;
-    if (form_ != Form::Hex || width_ != w) {
-        // Another form may still spell the same text (a typed "05"): then nothing changes.
-        char buf[16];
-        PutHex(static_cast<std::uint64_t>(v), width, buf);
-        same = textIs(std::string_view(buf, static_cast<std::size_t>(width)));
-    }
+    // Another form may still spell the same text (a typed "05"): then nothing changes.
+    char buf[16];
+    PutHex(static_cast<std::uint64_t>(v), width, buf);
+    const bool same = textIs(std::string_view(buf, static_cast<std::size_t>(width)));
     form_ = Form::Hex;
     width_ = w;
     num_ = v;
     str_.clear();
-    if (!same) changed();
+    if (same) return false;
+    touched();
+    return true;
 }
 
 void Control::setNumberSlow(std::int64_t value) {

@@ -55,14 +55,19 @@ class Control {
     // Fast path for HexPad(value, width): same observable effect as setText(HexPad(...)).
     // The executor writes about ten cells an instruction, so the unchanged case is inline.
     void setHex(std::int64_t value, int width) {
+        if (assignHex(value, width)) notify();
+    }
+    // setHex without running the change handler: true when the text changed (the revision is
+    // bumped). For an owner that runs the effects itself, which then inline.
+    [[gnu::always_inline]] bool assignHex(std::int64_t value, int width) {
         const std::int64_t v = HexMasked(value, width);
         if (form_ == Form::Hex && width_ == width) {
-            if (num_ == v) return;
+            if (num_ == v) return false;
             num_ = v;
-            changed();
-            return;
+            touched();
+            return true;
         }
-        setHexSlow(v, width);
+        return assignHexSlow(v, width);
     }
     // Fast path for a decimal number without blanks.
     void setNumber(std::int64_t value) {
@@ -139,13 +144,16 @@ class Control {
 
   private:
     enum class Form : std::uint8_t { Str, Hex, Dec };
-    void touched() {
+    [[gnu::always_inline]] void touched() {
         ++revision_;
         if (panelRevision_) ++*panelRevision_;
     }
+    void notify() {
+        if (listener_) listener_->ControlChanged(id_);
+    }
     void changed() {
         touched();
-        if (listener_) listener_->ControlChanged(id_);
+        notify();
     }
     // Rewrites a numeric text in the string form (used only on slow, mixed-form paths).
     std::string rendered() const;
@@ -157,7 +165,7 @@ class Control {
             width >= 16 ? ~std::uint64_t{0} : (std::uint64_t{1} << (4 * width)) - 1;
         return static_cast<std::int64_t>(u & mask);
     }
-    void setHexSlow(std::int64_t v, int width);
+    bool assignHexSlow(std::int64_t v, int width);
     void setNumberSlow(std::int64_t value);
     void copyTextSlow(const Control& other);
     std::int64_t hexValueSlow() const;

@@ -51,26 +51,28 @@ int Chip::PopStack() {
 void Chip::Step() {
     // The label is the authority: an edited or reset PC is where the step executes.
     ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
-    ExecuteInstruction(ProgramMemory[static_cast<std::size_t>(ProgramCounter)]);
+    const auto a = static_cast<std::size_t>(ProgramCounter);
+    const int word = ProgramMemory[a];
+    if (decodedWord_[a] != word) {
+        decoded_[a] = Decode(word);
+        decodedWord_[a] = word;
+    }
+    Execute(decoded_[a], word & 0x3FFF);
     ciclos.setNumber(CycleCount);
     Timer0Update();
 }
 
-// Whether the instruction can see PCL before its own end, when RegPC (and through it PCL and the
-// INDF display) shows the advanced program counter: a class-0 or class-1 word reading PCL, or
-// an INDF display that reads PCL or samples a port. Everywhere else showing the advanced counter
-// only at the end of the instruction leaves every cell as showing it at once would.
-bool Chip::PclSeenDuring(const Instruction& in, int word) const {
-    if (word >> 13 == 0 && in.f == 2) return true;
-    if (StatusReg & 0x80) return false;
-    const auto fsr = REG(4).hexValue();
-    return fsr == 2 || fsr == 5 || fsr == 6 || fsr == 130;
+// The advanced program counter reaches RegPC (and through it PCL and the INDF display) at the
+// start of an instruction only where the instruction can see it there (PclSeenDuring: a class-0
+// or class-1 word reading PCL, or an INDF display that reads PCL or samples a port); everywhere
+// else showing it at the end leaves every cell as showing it at once would.
+void Chip::ExecuteInstruction(int word) {
+    Execute(Decode(word), word & 0x3FFF);
 }
 
-void Chip::ExecuteInstruction(int word) {
-    const Instruction in = Decode(word);
+void Chip::Execute(const Instruction& in, int word) {
     ProgramCounter = (ProgramCounter + 1) & 0x3FF;
-    if (PclSeenDuring(in, word)) RegPC.setHex(ProgramCounter, 3);
+    if (PclSeenDuring(in, word)) SetPC(ProgramCounter);
     CycleCount += 1 + ExtraCycle;
     if (InternalClock()) PrescalerCount += 1 + ExtraCycle;
     ExtraCycle = 0;
@@ -94,7 +96,7 @@ void Chip::ExecuteInstruction(int word) {
     int& S = StatusReg;
     // Every class-0 and class-1 word reads its file register first, also NOP and the control
     // words: a port read refreshes the port's cell.
-    const int F = word >> 13 == 0 ? ReadFileRegister(f) : 0;
+    const int F = word < 0x2000 ? ReadFileRegister(f) : 0;
     int W = static_cast<int>(REGW.hexValue());
     const int mask = 1 << in.b;
 
@@ -146,8 +148,8 @@ void Chip::ExecuteInstruction(int word) {
             // clang-format on
     }
 
-    REG(3).setHex(StatusReg, 2);
-    RegPC.setHex(ProgramCounter, 3);
+    SetReg(3, StatusReg);
+    SetPC(ProgramCounter);
 }
 
 }  // namespace vintrel

@@ -3,6 +3,7 @@
 // under vintrel-batch and under the tests.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,11 @@ class Platform {
     virtual std::string openFileDialog(std::string_view filter, std::string_view defaultExt) = 0;
     // Lets the host handle pending events once. Handlers may run nested inside.
     virtual void yield() = 0;
+    // How many of the yields that follow the host promises to have nothing to do, counted as
+    // done now: a run loop then skips those calls, so an idle yield costs a compare. The loop
+    // gives back, through returnIdleYields, any it did not use. The default asks every time.
+    virtual std::int64_t idleYields() { return 0; }
+    virtual void returnIdleYields(std::int64_t unused) { (void)unused; }
     // Starts a program from one command-line text without waiting for it.
     virtual void launch(std::string_view commandLine, WindowStyle style) = 0;
     // Directory of the running executable, without a trailing separator.

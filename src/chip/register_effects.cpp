@@ -46,13 +46,16 @@ void Chip::selpag() {
     }
 }
 
-void Chip::REG_Change(int key) {
+void Chip::RegisterEffect(int key) {
     int bits[8];
     switch (key) {
         case 3:
             StatusReg = static_cast<int>(REG(3).hexValue());
             selpag();
             REG(3).setDecodedHint(kStatusTemplate, StatusReg);
+            break;
+        case 4:
+            indfKey_ = IndfKeyOf(static_cast<int>(REG(4).hexValue()));
             break;
         case 5:
             ShowLatch(PA.data(), 5, static_cast<int>(REG(5).hexValue()));
@@ -138,25 +141,10 @@ void Chip::REG_Change(int key) {
         default:
             break;
     }
-    if (IndfMayChange(key)) changeindf();
 }
 
-// The INDF display reads the register FSR points at (a port is sampled afresh by every read).
-// After any other register's change it would show what it already shows.
-bool Chip::IndfMayChange(int key) const {
-    if (key == 3 || key == 4) return true;
-    const int fsr = static_cast<int>(REG(4).hexValue());
-    if (fsr == 5 || fsr == 6) return true;
-    const bool ownBank1 = fsr == 129 || fsr == 133 || fsr == 134 || fsr == 136 || fsr == 137;
-    return key == (fsr >= 128 && !ownBank1 ? fsr - 128 : fsr);
-}
-
-void Chip::RegPC_Change() {
-    // PCL always shows the low byte of the program counter: the last two of its three digits.
-    if (RegPC.isHex(3)) {
-        REG(2).setHex(RegPC.hexValue() & 0xFF, 2);
-        return;
-    }
+// A program counter typed as text: PCL takes its last two characters.
+void Chip::RegPC_ChangeText() {
     const std::string pc = RegPC.text();
     if (pc.size() >= 2) {
         REG(2).setText(std::string_view(pc).substr(pc.size() - 2));

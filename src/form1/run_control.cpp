@@ -24,16 +24,23 @@ void Form1::ejecutar_Click() {
     }
     StopRequested = 0;
     setRunning(true);
+    std::int64_t idle = 0;  // yields the host said have nothing to do
     for (;;) {
         const auto a = static_cast<std::size_t>(chip.RegPC.hexValue() & 0x3FF);
         if (Breakpoints[a] == 1 && !BreakpointSkip) {
+            platform_.returnIdleYields(idle);
             BreakpointSkip = true;
             ejecutar_Click();
             return;
         }
         eje1_Click();
+        if (idle > 0) {
+            --idle;
+            continue;
+        }
         platform_.yield();
         if (StopRequested != 0) return;
+        idle = platform_.idleYields();
     }
 }
 
