@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 
@@ -16,6 +17,7 @@ namespace vintrel {
 namespace {
 
 const QString kTitle = QStringLiteral("vintrel");
+const QSize kOpenDialogSize(860, 520);
 
 QWidget* DialogParent() {
     return QApplication::activeWindow();
@@ -85,10 +87,15 @@ std::string QtPlatform::openFileDialog(std::string_view filter, std::string_view
     while (ext.startsWith(QLatin1Char('.')))
         ext.remove(0, 1);
     dialog.setDefaultSuffix(ext);
+    if (!lastFolder_.isEmpty()) dialog.setDirectory(lastFolder_);
     dialog.selectFile(QString());
+    // Wide enough for the name, size, type and date columns of the detail view.
+    dialog.resize(dialog.sizeHint().expandedTo(kOpenDialogSize));
     if (dialog.exec() != QDialog::Accepted) return {};
     const QStringList chosen = dialog.selectedFiles();
-    return chosen.isEmpty() ? std::string() : chosen.first().toStdString();
+    if (chosen.isEmpty()) return {};
+    lastFolder_ = QFileInfo(chosen.first()).absolutePath();
+    return chosen.first().toStdString();
 }
 
 void QtPlatform::yield() {

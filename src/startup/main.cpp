@@ -8,6 +8,7 @@
 #include "core/form1.h"
 #include "panel/form1_view.h"
 #include "platform/qt_platform.h"
+#include "spanish_qt.h"
 #include "startup/form2.h"
 
 namespace {
@@ -34,6 +35,8 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vintrel"));
+    // Qt's dialogs and buttons speak Spanish like the rest of the window, whatever the locale.
+    vintrel::InstallSpanishQtTranslations();
 
     vintrel::QtPlatform platform;
     vintrel::Form1 model(platform);
