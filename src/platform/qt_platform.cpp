@@ -1,14 +1,18 @@
 #include "platform/qt_platform.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTreeView>
 
 #include "image/process_launch.h"
 
@@ -18,6 +22,8 @@ namespace {
 
 const QString kTitle = QStringLiteral("vintrel");
 const QSize kOpenDialogSize(860, 520);
+constexpr int kNameColumnWidth = 300;
+constexpr int kMinColumnWidth = 100;
 
 QWidget* DialogParent() {
     return QApplication::activeWindow();
@@ -87,10 +93,18 @@ std::string QtPlatform::openFileDialog(std::string_view filter, std::string_view
     while (ext.startsWith(QLatin1Char('.')))
         ext.remove(0, 1);
     dialog.setDefaultSuffix(ext);
-    if (!lastFolder_.isEmpty()) dialog.setDirectory(lastFolder_);
+    // Qt keeps the last folder of its own dialog between runs; this program keeps nothing.
+    dialog.setDirectory(lastFolder_.isEmpty() ? QDir::currentPath() : lastFolder_);
     dialog.selectFile(QString());
-    // Wide enough for the name, size, type and date columns of the detail view.
+    // Wide enough for the name, size, type and date columns of the detail view, whatever
+    // widths Qt remembered from an earlier run.
     dialog.resize(dialog.sizeHint().expandedTo(kOpenDialogSize));
+    if (auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = tree->header();
+        header->resizeSection(0, kNameColumnWidth);
+        for (int i = 1; i < header->count(); ++i)
+            header->resizeSection(i, std::max(header->sectionSizeHint(i), kMinColumnWidth));
+    }
     if (dialog.exec() != QDialog::Accepted) return {};
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return {};
