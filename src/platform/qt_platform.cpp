@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -22,8 +23,8 @@ namespace {
 
 const QString kTitle = QStringLiteral("vintrel");
 const QSize kOpenDialogSize(860, 520);
-constexpr int kNameColumnWidth = 300;
-constexpr int kMinColumnWidth = 100;
+// Name, size, type and date.
+constexpr int kColumnWidths[] = {250, 90, 190, 150};
 
 QWidget* DialogParent() {
     return QApplication::activeWindow();
@@ -101,9 +102,8 @@ std::string QtPlatform::openFileDialog(std::string_view filter, std::string_view
     dialog.resize(dialog.sizeHint().expandedTo(kOpenDialogSize));
     if (auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
         QHeaderView* header = tree->header();
-        header->resizeSection(0, kNameColumnWidth);
-        for (int i = 1; i < header->count(); ++i)
-            header->resizeSection(i, std::max(header->sectionSizeHint(i), kMinColumnWidth));
+        for (int i = 0; i < header->count() && i < static_cast<int>(std::size(kColumnWidths)); ++i)
+            header->resizeSection(i, std::max(header->sectionSizeHint(i), kColumnWidths[i]));
     }
     if (dialog.exec() != QDialog::Accepted) return {};
     const QStringList chosen = dialog.selectedFiles();

@@ -53,8 +53,10 @@ ResultsWindow::ResultsWindow(const AssemblyOutcome& o, QWidget* parent) : QDialo
             item->setForeground(0, QColor(0xc0, 0x28, 0x2d));
         rows->addTopLevelItem(item);
     }
-    rows->resizeColumnToContents(0);
-    rows->resizeColumnToContents(1);
+    for (int column : {0, 1}) {
+        rows->resizeColumnToContents(column);
+        rows->setColumnWidth(column, rows->columnWidth(column) + 16);  // room between columns
+    }
     rows->setVisible(!o.messages.empty());
     layout->addWidget(rows, 1);
 

@@ -5,7 +5,8 @@
 namespace vintrel {
 
 // Installs Qt's Spanish translations (qtbase_es from Qt's translations directory) in the
-// running application; false when they are not installed (Debian: qt6-translations-l10n).
+// running application and makes Spanish (Spain) the default locale; false when the
+// translations are not installed (Debian: qt6-translations-l10n).
 bool InstallSpanishQtTranslations();
 
 }  // namespace vintrel
