@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkgconf
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
   gputils xdg-utils dpkg-dev file python3
   clang libclang-rt-14-dev clang-format
   desktop-file-utils appstream

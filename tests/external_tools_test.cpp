@@ -15,6 +15,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -22,7 +23,7 @@
 #include <vector>
 
 #include "core/form1.h"
-#include "image/process_launch.h"
+#include "host/process_launch.h"
 #include "platform/scripted_platform.h"
 #include "temp_files.h"
 
@@ -231,8 +232,15 @@ TEST(Assembler, WritesTheHexBesideTheSourceAndNothingElse) {
     RunResult r = RunProgram(
         Words(Helper("mpasmwin.exe") + " " + kOptions + " " + (d / "Prueba.ASM").string()));
     ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(r.output, "");
-    EXPECT_EQ(Listing(d), (std::set<std::string>{"Prueba.ASM", "Prueba.hex"}));
+    // Without a display the results go to the terminal; the listing stays for vintrel-batch.
+    const std::string base = (d / "Prueba").string();
+    EXPECT_EQ(r.output, "Fuente: " + base +
+                            ".ASM\nSin errores\nErrores: 0, avisos: 0, mensajes: 0\n" +
+                            "Fichero HEX escrito: " + base + ".hex\nListado: " + base + ".lst\n");
+    EXPECT_EQ(Listing(d), (std::set<std::string>{"Prueba.ASM", "Prueba.hex", "Prueba.lst"}));
+    const std::string listing = ReadFile(d / "Prueba.lst");
+    EXPECT_NE(listing.find("SYMBOL TABLE"), std::string::npos);
+    EXPECT_NE(listing.find("\nstart "), std::string::npos) << "the labels are in the listing";
     EXPECT_EQ(LoadedWords(d / "Prueba.hex", 4), (std::vector<int>{0x0186, 0x300A, 0x2802, 0}));
 }
 
@@ -261,7 +269,7 @@ TEST(Assembler, OptionsInAnyOrderAndCase) {
         RunResult r = RunProgram(
             Words(Helper("mpasmwin.exe") + " " + c.options + " " + (t.path() / "p.asm").string()));
         ASSERT_EQ(r.status, c.status) << r.output;
-        std::set<std::string> files{"p.asm"};
+        std::set<std::string> files{"p.asm", "p.lst"};
         if (c.status == 0) {
             EXPECT_EQ(LoadedWords(t.path() / "p.hex", 2)[1], c.movlw);
             files.insert("p.hex");
@@ -293,6 +301,12 @@ TEST(Assembler, ErrorsGoToTheErrFileAndLeaveNoStaleHex) {
     RunResult r = RunProgram(argv);
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(fs::exists(t.path() / "motor.hex"));
+    EXPECT_NE(r.output.find("Con errores\nErrores: 1, avisos: 0, mensajes: 0\n"
+                            "Error, línea 7: [113] Symbol not previously defined: \"nowhere\"\n"
+                            "No se ha escrito ningún fichero HEX; se ha borrado el anterior: " +
+                            (t.path() / "motor.hex").string() + "\n"),
+              std::string::npos)
+        << r.output;
     const std::string err = ReadFile(t.path() / "motor.err");
     EXPECT_NE(err.find("nowhere"), std::string::npos) << err;
     EXPECT_NE(err.find("motor.asm:7"), std::string::npos) << err;
@@ -305,9 +319,12 @@ TEST(Assembler, ErrorsGoToTheErrFileAndLeaveNoStaleHex) {
 
 TEST(Assembler, RefusesToOverwriteItsSource) {
     TempDir t;
-    WriteFile(t.path() / "x.hex", kSource);
-    EXPECT_EQ(RunProgram({Helper("mpasmwin.exe"), "/c-", (t.path() / "x.hex").string()}).status, 2);
-    EXPECT_EQ(ReadFile(t.path() / "x.hex"), kSource);
+    for (const char* name : {"x.hex", "x.lst", "x.err"}) {
+        WriteFile(t.path() / name, kSource);
+        EXPECT_EQ(RunProgram({Helper("mpasmwin.exe"), "/c-", (t.path() / name).string()}).status,
+                  2);
+        EXPECT_EQ(ReadFile(t.path() / name), kSource);
+    }
     EXPECT_EQ(RunProgram({Helper("mpasmwin.exe"), "/c-"}).status, 2);
 }
 
@@ -343,33 +360,139 @@ TEST(Programmer, HandsTheHexFileToTheConfiguredCommand) {
     EXPECT_NE(r.output.find("Nada.hex"), std::string::npos) << r.output;
 }
 
-TEST(Editor, OpensTheFileWithTheDesktopsOpener) {
+// A script that writes its arguments, one a line, to `marker` and ends with `status`.
+std::string Recorder(const fs::path& marker, int status = 0) {
+    return "#!/bin/sh\nfor a; do printf '%s\\n' \"$a\"; done > '" + marker.string() + "'\nexit " +
+           std::to_string(status) + "\n";
+}
+
+// A copy of the helpers in an application directory of their own, with a stand-in for the
+// windows program that records what it was asked to show in `window`.
+struct AppDir {
+    TempDir t;
+    fs::path app = t.path() / "app";
+    fs::path window = t.path() / "window";
+    AppDir() {
+        fs::create_directories(app);
+        for (const char* helper : {"notepad", "quemador", "mpasmwin.exe"})
+            fs::copy_file(kAppDir / helper, app / helper);
+        WriteFile(app / "vintrel-resultados", Recorder(window), true);
+    }
+    std::string helper(const char* name) const { return (app / name).string(); }
+};
+
+TEST(Editor, TriesTheDesktopThenATerminalThenAGraphicalEditorThenSaysWhatToInstall) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<const char*, int>> standIns;  // program, exit status
+        std::vector<std::string> env;
+        const char* ran;       // the stand-in that must have opened the file
+        const char* argsHead;  // its arguments before the file
+    };
+    const Case cases[] = {
+        {"the desktop's handler", {{"xdg-open", 0}, {"xterm", 0}}, {"EDITOR=vi"}, "xdg-open", ""},
+        {"xdg-open fails without a desktop: gio",
+         {{"xdg-open", 3}, {"gio", 0}},
+         {},
+         "gio",
+         "open\n"},
+        {"no handler answers: the editor in a terminal",
+         {{"xdg-open", 3}, {"gio", 2}, {"gnome-terminal", 0}, {"xterm", 0}, {"gedit", 0}},
+         {"EDITOR=emacs -nw"},
+         "gnome-terminal",
+         "--\nemacs\n-nw\n"},
+        {"VISUAL before EDITOR, konsole",
+         {{"konsole", 0}},
+         {"VISUAL=nano", "EDITOR=vi"},
+         "konsole",
+         "-e\nnano\n"},
+        {"xfce4-terminal", {{"xfce4-terminal", 0}}, {"EDITOR=vi"}, "xfce4-terminal", "-x\nvi\n"},
+        {"x-terminal-emulator first",
+         {{"x-terminal-emulator", 0}, {"xterm", 0}},
+         {"EDITOR=vi"},
+         "x-terminal-emulator",
+         "-e\nvi\n"},
+        {"xterm last", {{"xterm", 0}}, {"EDITOR=vi"}, "xterm", "-e\nvi\n"},
+        {"no EDITOR: a graphical editor",
+         {{"xdg-open", 4}, {"xterm", 0}, {"mousepad", 0}},
+         {},
+         "mousepad",
+         ""},
+        {"gedit before pluma", {{"pluma", 0}, {"gedit", 0}}, {}, "gedit", ""},
+        {"nothing: a notice", {{"xdg-open", 3}}, {"EDITOR=vi"}, nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppDir a;
+        const fs::path bin = a.t.path() / "bin";
+        fs::create_directories(bin);
+        for (const auto& [prog, status] : c.standIns)
+            WriteFile(bin / prog, Recorder(a.t.path() / prog, status), true);
+        const fs::path src = a.t.path() / "Mis Fuentes" / "Prueba.asm";
+        WriteFile(src, kSource);
+        std::vector<std::string> env{"PATH=" + bin.string(), "DISPLAY=:99", "VISUAL", "EDITOR",
+                                     "TERMINAL"};
+        env.insert(env.end(), c.env.begin(), c.env.end());
+        RunResult r = RunProgram({a.helper("notepad"), src.string()}, env);
+        if (c.ran) {
+            EXPECT_EQ(r.status, 0) << r.output;
+            EXPECT_EQ(ReadFile(a.t.path() / c.ran), c.argsHead + src.string() + "\n");
+            EXPECT_FALSE(fs::exists(a.window));
+        } else {
+            EXPECT_EQ(r.status, 1);
+            const std::string text =
+                "No se ha encontrado ningún editor de textos para abrir el "
+                "fichero:\n  " +
+                src.string() +
+                "\nInstale un editor de textos, por ejemplo con la orden:\n"
+                "  sudo apt install mousepad\n"
+                "o un terminal (xterm) y defina la variable VISUAL o EDITOR "
+                "con su editor.";
+            EXPECT_EQ(ReadFile(a.window), "--aviso\nvintrel - Editar\n" + text + "\n");
+            EXPECT_NE(r.output.find(text), std::string::npos) << r.output;
+        }
+    }
+}
+
+TEST(Editor, WithoutADesktopOrTerminalSaysSo) {
     TempDir t;
     const fs::path got = t.path() / "got";
-    WriteFile(t.path() / "bin" / "xdg-open",
-              "#!/bin/sh\nfor a; do printf '%s\\n' \"$a\"; done > '" + got.string() + "'\n", true);
-    const fs::path src = t.path() / "Mis Fuentes" / "Prueba.asm";
-    WriteFile(src, kSource);
-    const std::string path = "PATH=" + (t.path() / "bin").string() + ":/usr/bin:/bin";
-    RunResult r = RunProgram(Words(Helper("notepad") + " " + src.string()), {path, "DISPLAY=:99"});
-    ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(ReadFile(got), src.string() + "\n");
-
-    // A desktop without an opener: the user's editor in a terminal window.
-    fs::remove(got);
-    fs::rename(t.path() / "bin" / "xdg-open", t.path() / "bin" / "x-terminal-emulator");
-    r = RunProgram(Words(Helper("notepad") + " " + src.string()),
-                   {"PATH=" + (t.path() / "bin").string(), "WAYLAND_DISPLAY=wayland-0",
-                    "EDITOR=emacs -nw", "VISUAL", "TERMINAL"});
-    ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(ReadFile(got), "-e\nemacs\n-nw\n" + src.string() + "\n");
-
-    // No desktop and no terminal: nowhere to show an editor.
-    fs::remove(got);
-    r = RunProgram({Helper("notepad"), src.string()}, {path, "EDITOR=vi", "VISUAL"});
+    WriteFile(t.path() / "bin" / "xdg-open", Recorder(got), true);
+    RunResult r = RunProgram({Helper("notepad"), "/x/a.asm"},
+                             {"PATH=" + (t.path() / "bin").string(), "EDITOR=vi", "VISUAL"});
     EXPECT_NE(r.status, 0);
-    EXPECT_FALSE(r.output.empty());
+    EXPECT_NE(r.output.find("/x/a.asm"), std::string::npos) << r.output;
     EXPECT_FALSE(fs::exists(got));
+}
+
+TEST(Programmer, OnADesktopTheNoticeShowsItsAccents) {
+    AppDir a;
+    const fs::path hex = a.t.path() / "motor.hex";
+    WriteFile(hex, ":00000001FF\n");
+    RunResult r = RunProgram({a.helper("quemador"), (a.t.path() / "motor").string()},
+                             {"VINTREL_PROGRAMMER", "DISPLAY=:99"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(ReadFile(a.window),
+              "--aviso\nvintrel - Programar\nNo hay ningún programador "
+              "configurado.\nEl fichero que se grabaría es:\n  " +
+                  hex.string() +
+                  "\nDefina la variable de entorno VINTREL_PROGRAMMER con la "
+                  "orden de su programador;\nse ejecutará como: "
+                  "$VINTREL_PROGRAMMER " +
+                  hex.string() + "\n");
+}
+
+TEST(Assembler, OnADesktopHandsItsResultsToTheWindow) {
+    REQUIRE_GPASM();
+    AppDir a;
+    const fs::path src = a.t.path() / "m.asm";
+    WriteFile(src, kSource);
+    RunResult r = RunProgram(Words(a.helper("mpasmwin.exe") + " " + kOptions + " " + src.string()),
+                             {"DISPLAY=:99"});
+    EXPECT_EQ(r.status, 0) << r.output;  // the stand-in window's status
+    const std::string base = (a.t.path() / "m").string();
+    EXPECT_EQ(ReadFile(a.window),
+              "--ensamblado\n" + src.string() + "\n1\n" + base + ".hex\n0\n" + base + ".lst\n\n");
 }
 
 // ---------------------------------------------------------------- source to listing
@@ -423,6 +546,87 @@ TEST(SourceToListing, AssembleButtonThenLoadShowsTheProgram) {
     for (int i = 0; i < static_cast<int>(std::size(rows)); ++i)
         EXPECT_EQ(f.prg.row(i), rows[i]);
     EXPECT_EQ(f.WATCHDOG.value(), 0);  // _WDT_OFF in the configuration word
+}
+
+// Sets environment variables for one test (a bare NAME removes one) and restores them.
+class ScopedEnv {
+  public:
+    explicit ScopedEnv(const std::vector<std::string>& vars) {
+        for (const auto& v : vars) {
+            const auto eq = v.find('=');
+            const std::string name = v.substr(0, eq);
+            const char* old = std::getenv(name.c_str());
+            saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+            if (eq == std::string::npos)
+                unsetenv(name.c_str());
+            else
+                setenv(name.c_str(), v.c_str() + eq + 1, 1);
+        }
+    }
+    ~ScopedEnv() {
+        for (const auto& [name, value] : saved_) {
+            if (value)
+                setenv(name.c_str(), value->c_str(), 1);
+            else
+                unsetenv(name.c_str());
+        }
+    }
+
+  private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+// Writes its arguments to `marker` whole, once complete, for programs that run detached.
+std::string AtomicRecorder(const fs::path& marker) {
+    return "#!/bin/sh\nfor a; do printf '%s\\n' \"$a\"; done > '" + marker.string() +
+           ".tmp'\nmv '" + marker.string() + ".tmp' '" + marker.string() + "'\n";
+}
+
+TEST(SourceToListing, TwoBlanksInARowNameTheFileTheyName) {
+    REQUIRE_GPASM();
+    AppDir a;
+    const fs::path dir = a.t.path() / "Mis  Fuentes";
+    fs::create_directories(dir);
+    // The file the user chose, and a decoy whose name has single blanks.
+    fs::copy_file(kExamplesSource / "contador.asm", dir / "a  b.asm");
+    WriteFile(dir / "a b.asm", "\tgoto nowhere\n\tend\n");
+    const fs::path bin = a.t.path() / "bin";
+    WriteFile(bin / "xdg-open", AtomicRecorder(a.t.path() / "opened"), true);
+    WriteFile(bin / "burn", AtomicRecorder(a.t.path() / "burned"), true);
+    WriteFile(a.app / "vintrel-resultados", AtomicRecorder(a.window), true);
+    ScopedEnv env({"PATH=" + bin.string() + ":/usr/bin:/bin", "DISPLAY=:99",
+                   "VINTREL_PROGRAMMER=" + (bin / "burn").string()});
+
+    LaunchingPlatform p;
+    p.appPath = a.app.string();
+    Form1 f(p);
+    p.pendingChoice = (dir / "a  b.asm").string();
+    f.ensamblar_Click();
+    p.pendingChoice = (dir / "a  b.asm").string();
+    f.editar_Click();
+    ASSERT_TRUE(WaitFor(a.window));
+    ASSERT_TRUE(WaitFor(a.t.path() / "opened"));
+    EXPECT_TRUE(fs::exists(dir / "a  b.hex"));
+    EXPECT_TRUE(fs::exists(dir / "a  b.lst"));
+    EXPECT_FALSE(fs::exists(dir / "a b.hex"));
+    EXPECT_FALSE(fs::exists(dir / "a b.err"));
+    std::istringstream window(ReadFile(a.window));
+    std::string mode, source, ok;
+    std::getline(window, mode);
+    std::getline(window, source);
+    std::getline(window, ok);
+    EXPECT_EQ(source, (dir / "a  b.asm").string());
+    EXPECT_EQ(ok, "1");
+    EXPECT_EQ(ReadFile(a.t.path() / "opened"), (dir / "a  b.asm").string() + "\n");
+
+    p.pendingChoice = (dir / "a  b.hex").string();
+    f.programar_Click();
+    ASSERT_TRUE(WaitFor(a.t.path() / "burned"));
+    EXPECT_EQ(ReadFile(a.t.path() / "burned"), (dir / "a  b.hex").string() + "\n");
+    EXPECT_EQ(p.launched, (std::vector<bool>{true, true, true}));
+    // What the simulator asked for is unchanged: the path as chosen after the program's name.
+    EXPECT_EQ(p.events.back(),
+              "launch \"" + a.helper("quemador") + " " + (dir / "a  b").string() + "\" normal");
 }
 
 // ---------------------------------------------------------------- the examples

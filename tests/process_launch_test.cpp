@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "image/process_launch.h"
+#include "host/process_launch.h"
 #include "temp_files.h"
 
 namespace vintrel {
@@ -177,6 +177,38 @@ TEST(LaunchDetached, ApplicationDirectoryWithSpaces) {
     EXPECT_EQ(ReadFile(marker), "/x/motor\n");
     EXPECT_FALSE(LaunchDetached(app.string() + "/missing /x/motor", app.string()));
     EXPECT_FALSE(LaunchDetached(app.string() + "/", app.string()));
+}
+
+TEST(LaunchDetached, TheExactTextAfterTheNameReachesTheProgram) {
+    TempDir t;
+    const fs::path app = t.path() / "Mis programas" / "vintrel  2";
+    const fs::path marker = t.path() / "marker";
+    // The text between brackets, how often the variable is set, then the words.
+    WriteFile(app / "rec",
+              "#!/bin/sh\n{ printf '[%s]\\n' \"$VINTREL_ARGUMENT_TEXT\"\n"
+              "  tr '\\0' '\\n' </proc/$$/environ | grep -c '^VINTREL_ARGUMENT_TEXT='\n"
+              "  for a; do printf '%s\\n' \"$a\"; done; } > '" +
+                  marker.string() + ".tmp'\nmv '" + marker.string() + ".tmp' '" + marker.string() +
+                  "'\n",
+              true);
+    // Whatever the simulator itself was started with is replaced.
+    setenv(kArgumentTextVariable, "stale", 1);
+    const struct {
+        std::string line;
+        const char* expected;
+    } cases[] = {
+        {"rec /x/a  b.asm", "[/x/a  b.asm]\n1\n/x/a\nb.asm\n"},
+        {"rec   /x/a.asm  ", "[/x/a.asm  ]\n1\n/x/a.asm\n"},
+        {"rec", "[]\n1\n"},
+        {app.string() + "/rec /c-  /x/a   b", "[/c-  /x/a   b]\n1\n/c-\n/x/a\nb\n"},
+    };
+    for (const auto& c : cases) {
+        fs::remove(marker);
+        ASSERT_TRUE(LaunchDetached(c.line, app.string())) << c.line;
+        ASSERT_TRUE(WaitFor(marker)) << c.line;
+        EXPECT_EQ(ReadFile(marker), c.expected) << c.line;
+    }
+    unsetenv(kArgumentTextVariable);
 }
 
 TEST(LaunchDetached, OwnSessionStdinFromDevNullNoInheritedState) {

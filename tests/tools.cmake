@@ -16,3 +16,15 @@ if(VINTREL_GPASM)
 else()
   target_compile_definitions(external_tools_test PRIVATE VINTREL_TEST_HAVE_GPASM=0)
 endif()
+
+# The assembler helper's command line, gpasm's messages and the outcome's texts.
+vintrel_test(assembly_test LIBS vintrel_assembly)
+
+# Qt's dialogs in Spanish, the Open dialog, and the helpers' windows (vintrel-resultados).
+if(VINTREL_GUI)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  vintrel_test(qt_dialogs_test
+               LIBS vintrel_gui vintrel_results_window vintrel_spanish_qt Qt6::Test)
+  target_compile_definitions(qt_dialogs_test PRIVATE QT_NO_KEYWORDS
+                             VINTREL_TEST_HAVE_GPASM=$<BOOL:${VINTREL_GPASM}>)
+endif()

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+extern char** environ;
+
 namespace vintrel {
 
 namespace {
@@ -31,6 +33,8 @@ struct SpawnPlan {
     std::string path;
     std::vector<std::string> words;
     std::vector<char*> argv;
+    std::vector<std::string> env;
+    std::vector<char*> envp;
     int maxFd = 1024;
 };
 
@@ -71,7 +75,7 @@ struct SpawnPlan {
             if (fd != reportFd) close(fd);
     }
 
-    execv(plan.path.c_str(), plan.argv.data());
+    execve(plan.path.c_str(), plan.argv.data(), plan.envp.data());
     ReportAndExit(reportFd, errno, 127);
 }
 
@@ -80,6 +84,10 @@ bool Spawn(SpawnPlan& plan) {
     for (auto& w : plan.words)
         plan.argv.push_back(w.data());
     plan.argv.push_back(nullptr);
+    plan.envp.clear();
+    for (auto& e : plan.env)
+        plan.envp.push_back(e.data());
+    plan.envp.push_back(nullptr);
     long openMax = sysconf(_SC_OPEN_MAX);
     if (openMax > 0) plan.maxFd = static_cast<int>(openMax < 65536 ? openMax : 65536);
 
@@ -172,22 +180,39 @@ std::string FindProgram(const std::string& name, const std::string& appDir) {
     return {};
 }
 
+std::string_view TextAfterFirstWord(std::string_view commandLine) {
+    std::size_t i = commandLine.find_first_not_of(' ');
+    if (i == std::string_view::npos) return {};
+    i = commandLine.find(' ', i);
+    if (i == std::string_view::npos) return {};
+    i = commandLine.find_first_not_of(' ', i);
+    return i == std::string_view::npos ? std::string_view() : commandLine.substr(i);
+}
+
 bool LaunchDetached(std::string_view commandLine, const std::string& appDir) {
     SpawnPlan plan;
+    std::string_view rest;
     // The application path is put in front of the helpers' names unquoted; a directory whose
     // name holds spaces must still name one program, not split into several words.
     std::string prefix = appDir.empty() ? std::string() : JoinPath(appDir, "");
     if (!prefix.empty() && prefix.size() > 1 && commandLine.substr(0, prefix.size()) == prefix) {
+        rest = TextAfterFirstWord(commandLine.substr(prefix.size()));
         plan.words = SplitCommandLine(commandLine.substr(prefix.size()));
         if (plan.words.empty() || commandLine[prefix.size()] == ' ') return false;
         plan.words[0] = prefix + plan.words[0];
         plan.path = IsExecutableFile(plan.words[0]) ? plan.words[0] : std::string();
     } else {
+        rest = TextAfterFirstWord(commandLine);
         plan.words = SplitCommandLine(commandLine);
         if (plan.words.empty()) return false;
         plan.path = FindProgram(plan.words[0], appDir);
     }
     if (plan.path.empty()) return false;
+    // A value inherited from whoever started the simulator must not reach the program.
+    const std::string var = std::string(kArgumentTextVariable) + "=";
+    for (char** e = environ; e != nullptr && *e != nullptr; ++e)
+        if (std::string_view(*e).substr(0, var.size()) != var) plan.env.emplace_back(*e);
+    plan.env.push_back(var + std::string(rest));
     return Spawn(plan);
 }
 

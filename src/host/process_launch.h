@@ -20,8 +20,18 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 // entries are skipped rather than read as the current directory.
 std::string FindProgram(const std::string& name, const std::string& appDir);
 
+// The environment variable in which a launched program finds the exact text that followed its
+// name on the command line (the blanks after the name removed, everything else as written). The
+// words lose runs of blanks; a helper whose arguments match the split of this text acts on the
+// text instead, so a file named `a  b.asm` stays that file.
+inline constexpr const char* kArgumentTextVariable = "VINTREL_ARGUMENT_TEXT";
+
+// The text after the first word of `commandLine` and the blanks that follow it.
+std::string_view TextAfterFirstWord(std::string_view commandLine);
+
 // Starts the program named by `commandLine` with the rest of the words as its arguments and
-// returns at once; true when the program was found and its image started.
+// returns at once; true when the program was found and its image started. The program's
+// environment is the simulator's with kArgumentTextVariable set to the text after its name.
 //
 // A command line that begins with `appDir` followed by "/" names a program in the application
 // directory even when that directory's path holds spaces; the split then starts after it.

@@ -9,6 +9,7 @@
 #include "qt/form1_view.h"
 #include "qt/qt_platform.h"
 #include "qt/form2.h"
+#include "spanish_qt.h"
 
 namespace {
 
@@ -34,6 +35,8 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vintrel"));
+    // Qt's dialogs and buttons speak Spanish like the rest of the window, whatever the locale.
+    vintrel::InstallSpanishQtTranslations();
 
     vintrel::QtPlatform platform;
     vintrel::Form1 model(platform);

@@ -1,13 +1,19 @@
 #include "qt/qt_platform.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTreeView>
 
 #include "host/process_launch.h"
 
@@ -16,6 +22,9 @@ namespace vintrel {
 namespace {
 
 const QString kTitle = QStringLiteral("vintrel");
+const QSize kOpenDialogSize(860, 520);
+// Name, size, type and date.
+constexpr int kColumnWidths[] = {250, 90, 190, 150};
 
 QWidget* DialogParent() {
     return QApplication::activeWindow();
@@ -85,10 +94,22 @@ std::string QtPlatform::openFileDialog(std::string_view filter, std::string_view
     while (ext.startsWith(QLatin1Char('.')))
         ext.remove(0, 1);
     dialog.setDefaultSuffix(ext);
+    // Qt keeps the last folder of its own dialog between runs; this program keeps nothing.
+    dialog.setDirectory(lastFolder_.isEmpty() ? QDir::currentPath() : lastFolder_);
     dialog.selectFile(QString());
+    // Wide enough for the name, size, type and date columns of the detail view, whatever
+    // widths Qt remembered from an earlier run.
+    dialog.resize(dialog.sizeHint().expandedTo(kOpenDialogSize));
+    if (auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = tree->header();
+        for (int i = 0; i < header->count() && i < static_cast<int>(std::size(kColumnWidths)); ++i)
+            header->resizeSection(i, std::max(header->sectionSizeHint(i), kColumnWidths[i]));
+    }
     if (dialog.exec() != QDialog::Accepted) return {};
     const QStringList chosen = dialog.selectedFiles();
-    return chosen.isEmpty() ? std::string() : chosen.first().toStdString();
+    if (chosen.isEmpty()) return {};
+    lastFolder_ = QFileInfo(chosen.first()).absolutePath();
+    return chosen.first().toStdString();
 }
 
 void QtPlatform::yield() {

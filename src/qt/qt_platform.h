@@ -38,6 +38,8 @@ class QtPlatform : public Platform {
 
   private:
     std::chrono::steady_clock::time_point lastPump_{};
+    // The folder of the file chosen last in this run; the next Open dialog starts there.
+    QString lastFolder_;
 };
 
 }  // namespace vintrel

@@ -10,18 +10,19 @@ deb=$(ls "$out"/vintrel_*.deb)
 fail=0
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in ./usr/lib/vintrel/vintrel ./usr/lib/vintrel/vintrel-batch ./usr/lib/vintrel/mpasmwin.exe \
-         ./usr/lib/vintrel/notepad ./usr/lib/vintrel/quemador ./usr/lib/vintrel/upd.exe \
+         ./usr/lib/vintrel/notepad ./usr/lib/vintrel/quemador ./usr/lib/vintrel/upd.exe ./usr/lib/vintrel/vintrel-resultados \
          ./usr/bin/vintrel ./usr/bin/vintrel-batch \
          ./usr/share/applications/org.quorvan.vintrel.desktop \
          ./usr/share/metainfo/org.quorvan.vintrel.metainfo.xml \
          ./usr/share/icons/hicolor/scalable/apps/org.quorvan.vintrel.svg \
-         ./usr/share/icons/hicolor/48x48/apps/org.quorvan.vintrel.png; do
+         ./usr/share/icons/hicolor/48x48/apps/org.quorvan.vintrel.png \
+         ./usr/share/doc/vintrel/examples/contador.hex ./usr/share/doc/vintrel/examples/contador.lst; do
   grep -qxF "$f" <<<"$files" || { echo "package lacks $f"; fail=1; }
 done
 # Nothing from the build or the tests leaks into the package.
 if grep -E 'tests/|bench/|\.a$|gtest' <<<"$files"; then echo "package carries build files"; fail=1; fi
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in gputils xdg-utils libqt6widgets6 libc6; do
+for d in gputils xdg-utils qt6-translations-l10n libqt6widgets6 libc6; do
   grep -q "$d" <<<"$depends" || { echo "Depends lacks $d: $depends"; fail=1; }
 done
 [ $fail -eq 0 ] && echo "package ok: $(basename "$deb")"

@@ -9,7 +9,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 fail=0
 need() { [ -e "$prefix/$1" ] || { echo "missing: $1"; fail=1; }; }
 app=lib/vintrel
-for exe in vintrel vintrel-batch mpasmwin.exe notepad quemador upd.exe; do
+for exe in vintrel vintrel-batch mpasmwin.exe notepad quemador upd.exe vintrel-resultados; do
   need "$app/$exe"
   [ -x "$prefix/$app/$exe" ] || { echo "not executable: $app/$exe"; fail=1; }
 done
@@ -19,7 +19,7 @@ for link in vintrel vintrel-batch; do
     { echo "bin/$link points elsewhere: $(readlink "$prefix/bin/$link")"; fail=1; }
 done
 # Helpers stay out of PATH so they never shadow other programs.
-for helper in notepad quemador mpasmwin.exe upd.exe; do
+for helper in notepad quemador mpasmwin.exe upd.exe vintrel-resultados; do
   [ ! -e "$prefix/bin/$helper" ] || { echo "helper on PATH: $helper"; fail=1; }
 done
 id=org.quorvan.vintrel
