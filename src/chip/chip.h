@@ -87,6 +87,13 @@ class Chip final : private ChangeListener {
     // One instruction as the step button runs it: the address RegPC shows, the cycle count
     // shown, Timer0 fed. The panel checks for sleep first.
     void Step();
+    // The steps a continuous run makes across `idle` yields that have nothing to do: after each
+    // of those yields, the breakpoint check (`breakpoints` at the program counter, passed over
+    // while `skip` is set, which each executed step clears) and a step. Nothing can look at the
+    // panel meanwhile, so RegPC (with PCL) and the cycle count are shown once at the end, except
+    // where an instruction sees them. Returns true when it stopped before a breakpoint, with
+    // `idle` holding the yields not yet used.
+    bool Burst(std::int64_t& idle, const int* breakpoints, bool& skip);
 
     // ---- change effects ----
     // What a change of a REG cell's text runs: the register's own effect, then the INDF display.
@@ -156,6 +163,7 @@ class Chip final : private ChangeListener {
     }
     // `word` is masked to 14 bits.
     void Execute(const Instruction& in, int word);
+    const Instruction& Decoded(int address);
     // Change dispatch ids beyond the register keys 0..255.
     enum : int { kRegPCId = 256, kFRId, kWatchdogId };
     void ControlChanged(int id) override;
@@ -172,6 +180,9 @@ class Chip final : private ChangeListener {
     std::uint64_t panelRevision_ = 0;
     bool internalClock_ = false;
     int indfKey_ = 0;  // IndfKeyOf(FSR)
+    // Inside a burst: RegPC's new value waits in ProgramCounter until the burst ends.
+    bool deferPc_ = false;
+    bool pcPending_ = false;
     // The program words decoded, each beside the word it was decoded from.
     std::array<int, kProgramWords> decodedWord_;
     std::array<Instruction, kProgramWords> decoded_;

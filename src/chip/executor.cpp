@@ -48,18 +48,55 @@ int Chip::PopStack() {
     return result;
 }
 
-void Chip::Step() {
-    // The label is the authority: an edited or reset PC is where the step executes.
-    ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
-    const auto a = static_cast<std::size_t>(ProgramCounter);
+const Instruction& Chip::Decoded(int address) {
+    const auto a = static_cast<std::size_t>(address);
     const int word = ProgramMemory[a];
     if (decodedWord_[a] != word) {
         decoded_[a] = Decode(word);
         decodedWord_[a] = word;
     }
-    Execute(decoded_[a], word & 0x3FFF);
+    return decoded_[a];
+}
+
+void Chip::Step() {
+    // The label is the authority: an edited or reset PC is where the step executes.
+    ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
+    const int word = ProgramMemory[static_cast<std::size_t>(ProgramCounter)];
+    Execute(Decoded(ProgramCounter), word & 0x3FFF);
     ciclos.setNumber(CycleCount);
     Timer0Update();
+}
+
+bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
+    // The address RegPC shows; a step leaves its new value in ProgramCounter.
+    int pc = static_cast<int>(RegPC.hexValue() & 0x3FF);
+    bool atBreakpoint = false;
+    deferPc_ = true;
+    while (idle > 0) {
+        --idle;
+        if (breakpoints[pc] == 1 && !skip) {
+            atBreakpoint = true;
+            break;
+        }
+        // Asleep, a step does nothing, so the rest of the burst is the same empty step.
+        if (estsleep.value() != 0) {
+            idle = 0;
+            break;
+        }
+        skip = false;
+        ProgramCounter = pc;
+        const int word = ProgramMemory[static_cast<std::size_t>(pc)];
+        Execute(Decoded(pc), word & 0x3FFF);
+        Timer0Update();
+        pc = ProgramCounter;
+    }
+    deferPc_ = false;
+    if (pcPending_) {
+        pcPending_ = false;
+        SetPC(ProgramCounter);
+    }
+    ciclos.setNumber(CycleCount);
+    return atBreakpoint;
 }
 
 // The advanced program counter reaches RegPC (and through it PCL and the INDF display) at the
@@ -149,7 +186,10 @@ void Chip::Execute(const Instruction& in, int word) {
     }
 
     SetReg(3, StatusReg);
-    SetPC(ProgramCounter);
+    if (deferPc_)
+        pcPending_ = true;
+    else
+        SetPC(ProgramCounter);
 }
 
 }  // namespace vintrel

@@ -35,8 +35,12 @@ void Form1::ejecutar_Click() {
         }
         eje1_Click();
         if (idle > 0) {
-            --idle;
-            continue;
+            // The steps between yields that have nothing to do, in one go; the listing then
+            // shows where the last of them ended (every step counts cycles).
+            const std::int64_t cycles = chip.CycleCount;
+            const bool atBreakpoint = chip.Burst(idle, Breakpoints.data(), BreakpointSkip);
+            if (chip.CycleCount != cycles) prg.select(chip.ProgramCounter);
+            if (atBreakpoint) continue;  // the check above stops the run
         }
         platform_.yield();
         if (StopRequested != 0) return;
