@@ -1,5 +1,9 @@
 // Loading an INHX8M file into program memory, the data EEPROM and the watchdog switch.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -55,12 +59,30 @@ int HalfToEven(int n) {
     return (q & 1) == 0 ? q : q + 1;
 }
 
-// A file read byte for byte as lines; a line ends at LF, CR or CRLF, and the terminator is not
-// part of it. Closed when it goes out of scope.
+// The longest line read: a valid record has at most 521 characters, so anything past this is
+// no record, and reading stops there instead of holding an endless line in memory.
+constexpr std::size_t kMaxLine = 1024;
+
+// A regular file read byte for byte as lines; a line ends at LF, CR or CRLF, and the terminator
+// is not part of it. Closed when it goes out of scope.
 class LineFile {
   public:
-    explicit LineFile(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
-        if (!file_) throw ReadFailure();
+    // Anything but a regular file (a FIFO, a directory, a device) cannot be opened: it could
+    // block the window or never end. O_NONBLOCK keeps the open itself from waiting for a
+    // FIFO's writer; it has no effect on the reads of a regular file.
+    explicit LineFile(const std::string& path) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) throw ReadFailure();
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            throw ReadFailure();
+        }
+        file_.reset(::fdopen(fd, "rb"));
+        if (!file_) {
+            ::close(fd);
+            throw ReadFailure();
+        }
     }
 
     bool atEnd() {
@@ -73,7 +95,8 @@ class LineFile {
         return false;
     }
 
-    // Reading at the end of the file is a failure, as is any read error.
+    // Reading at the end of the file is a failure, as is any read error. A line longer than
+    // kMaxLine is not read to its end: nothing is returned and tooLong() tells.
     std::string readLine() {
         if (atEnd()) throw ReadFailure();
         std::string line;
@@ -94,16 +117,23 @@ class LineFile {
                 }
                 break;
             }
+            if (line.size() == kMaxLine) {
+                tooLong_ = true;
+                return {};
+            }
             line.push_back(static_cast<char>(c));
         }
         return line;
     }
+
+    bool tooLong() const { return tooLong_; }
 
   private:
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
     std::unique_ptr<std::FILE, Closer> file_;
+    bool tooLong_ = false;
 };
 
 }  // namespace
@@ -131,7 +161,8 @@ void Form1::carga(const std::string& nomhex) {
         LineFile file(nomhex);
         for (;;) {
             std::string line = file.readLine();
-            result = extlinfic(line);
+            // A line no record can be is a malformed record.
+            result = file.tooLong() ? kBadFormat : extlinfic(line);
             if (result == kBadChecksum) {
                 checksumSeen = true;
             } else if (result != kAccepted) {
