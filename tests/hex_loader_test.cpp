@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -229,11 +232,92 @@ TEST_F(Loader, ReadErrors) {
     p.events.clear();
     Load((dir_ / "missing.hex").string());
     EXPECT_EQ(Messages(), std::vector<std::string>{ReadError()});
+}
 
-    p.events.clear();
+// Only a regular file is read: anything else could block the window for good (a FIFO without a
+// writer) or never end (a device). Each is refused at once, whatever the open would do.
+TEST_F(Loader, OnlyRegularFilesAreRead) {
     fs::create_directories(dir_ / "folder.hex");
-    Load((dir_ / "folder.hex").string());
-    EXPECT_EQ(Messages(), std::vector<std::string>{ReadError()});
+    const std::string fifo = (dir_ / "pipe.hex").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string link = (dir_ / "link.hex").string();
+    fs::create_symlink(fifo, link);
+    const std::string regular = Write({Rec(2, 0, 0, "0130"), kEnd}, "\n", "real.hex");
+    const std::string linkToRegular = (dir_ / "real-link.hex").string();
+    fs::create_symlink(regular, linkToRegular);
+
+    const struct {
+        std::string path;
+        bool read;
+    } cases[] = {
+        {(dir_ / "folder.hex").string(), false},
+        {fifo, false},  // no writer: a blocking open would wait for ever
+        {link, false},
+        {"/dev/zero", false},  // endless
+        {"/dev/null", false},
+        {"/dev/urandom", false},
+        {regular, true},
+        {linkToRegular, true},
+    };
+    // A load that blocks ends the test program instead of hanging it.
+    ::alarm(20);
+    for (const auto& c : cases) {
+        p.events.clear();
+        f.ProgramMemory[0] = 0;
+        Load(c.path);
+        if (c.read) {
+            EXPECT_EQ(Messages(), std::vector<std::string>{}) << c.path;
+            EXPECT_EQ(Word(0), 0x3001) << c.path;
+        } else {
+            EXPECT_EQ(Messages(), std::vector<std::string>{ReadError()}) << c.path;
+        }
+    }
+    ::alarm(0);
+}
+
+// No valid record is longer than 521 characters; a line past 1024 is a malformed record, found
+// without reading the rest of it.
+TEST_F(Loader, OverlongLinesAreMalformedRecords) {
+    const std::string good = Rec(2, 0, 0, "0130");
+    // Characters past the byte count are ignored, so a record may be padded up to the limit.
+    const std::string longest = Rec(2, 2, 0, "0230" + std::string(1024 - 15, '0'));
+    ASSERT_EQ(longest.size(), 1024u);
+    const std::string overlong = Rec(2, 2, 0, "0230" + std::string(1024 - 14, '0'));
+
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* sentence;  // none: loads silently
+        int word1;
+    } cases[] = {
+        {"1024 characters", good + "\n" + longest + "\r\n" + kEnd + "\n", nullptr, 0x3002},
+        {"1025 characters", good + "\n" + overlong + "\n" + kEnd + "\n", "Formato incorrecto.", 0},
+        {"1025 characters, last line", good + "\n" + overlong, "Formato incorrecto.", 0},
+        {"1025 colons", good + "\r" + std::string(1025, ':') + "\r" + kEnd, "Formato incorrecto.",
+         0},
+    };
+    for (const auto& c : cases) {
+        p.events.clear();
+        const std::string path = WriteRaw("long.hex", c.bytes);
+        Load(path);
+        std::vector<std::string> expected;
+        if (c.sentence) expected.push_back(FileMessage(path, c.sentence));
+        EXPECT_EQ(Messages(), expected) << c.name;
+        EXPECT_EQ(Word(0), 0x3001) << c.name;
+        EXPECT_EQ(Word(1), c.word1) << c.name;
+    }
+
+    // A sparse file of 1 GiB without a line break: read as far as the limit only.
+    const fs::path huge = dir_ / "huge.hex";
+    WriteRaw("huge.hex", good + "\n:");
+    fs::resize_file(huge, std::uintmax_t{1} << 30);
+    p.events.clear();
+    const auto start = std::chrono::steady_clock::now();
+    Load(huge.string());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(Messages(),
+              std::vector<std::string>{FileMessage(huge.string(), "Formato incorrecto.")});
+    EXPECT_EQ(Word(0), 0x3001);
 }
 
 // ---- what stays stored after a stop ----

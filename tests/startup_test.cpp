@@ -12,12 +12,14 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QNetworkProxy>
+#include <QNetworkReply>
 #include <QPointer>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -265,6 +267,134 @@ TEST(Form2, NothingIsAskedFor) {
         EXPECT_EQ(s.shown, 0);
         EXPECT_TRUE(s.timer()->isActive());
     }
+}
+
+// Answers with a body that never ends, written as fast as the client takes it (or in small
+// pieces when `pieceDelayMs` is set) in one of the transfer encodings, until the client goes
+// away or a bound far beyond the update file is reached.
+class EndlessServer {
+  public:
+    enum class Framing { Chunked, Length, Close };
+    static constexpr qint64 kBound = qint64{256} << 20;
+
+    EndlessServer(Framing framing, int pieceDelayMs) : framing_(framing), delay_(pieceDelayMs) {
+        EXPECT_TRUE(server_.listen(QHostAddress::LocalHost));
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection())
+                serve(socket);
+        });
+    }
+    QString url() const {
+        return QStringLiteral("http://127.0.0.1:%1/quorvan/update/vintrel.upd")
+            .arg(server_.serverPort());
+    }
+
+    qint64 written = 0;
+    bool closedByClient = false;
+
+  private:
+    void serve(QTcpSocket* socket) {
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+            if (started_) return;
+            started_ = true;
+            socket->readAll();
+            QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n";
+            if (framing_ == Framing::Chunked) head += "Transfer-Encoding: chunked\r\n";
+            if (framing_ == Framing::Length) head += "Content-Length: 1073741824\r\n";
+            if (framing_ == Framing::Close) head += "Connection: close\r\n";
+            socket->write(head + "\r\n");
+            send(socket, "9.9.9 http://h/");
+            more(socket);
+        });
+        QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket] {
+            if (delay_ == 0) more(socket);
+        });
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
+            closedByClient = written < kBound;
+            socket->deleteLater();
+        });
+    }
+    void more(QTcpSocket* socket) {
+        if (socket->state() != QAbstractSocket::ConnectedState || written >= kBound) return;
+        const QByteArray piece(delay_ == 0 ? 16384 : 512, 'a');
+        while (socket->bytesToWrite() < 65536 && written < kBound) {
+            send(socket, piece);
+            if (delay_ != 0) {
+                QTimer::singleShot(delay_, socket, [this, socket] { more(socket); });
+                return;
+            }
+        }
+    }
+
+    void send(QTcpSocket* socket, const QByteArray& bytes) {
+        socket->write(framing_ == Framing::Chunked
+                          ? QByteArray::number(bytes.size(), 16) + "\r\n" + bytes + "\r\n"
+                          : bytes);
+        written += bytes.size();
+    }
+
+    QTcpServer server_;
+    Framing framing_;
+    int delay_;
+    bool started_ = false;
+};
+
+// Whatever the framing and pace of an endless body, the transfer stops once it is longer than
+// any update file can be: no more than that is ever held, and the connection is dropped.
+TEST(Form2, EndlessBodyIsCutOffAtTheLargestUpdateFile) {
+    using Framing = EndlessServer::Framing;
+    const struct {
+        const char* what;
+        Framing framing;
+        int pieceDelayMs;
+    } cases[] = {
+        {"chunked, fast", Framing::Chunked, 0},
+        {"chunked, slow", Framing::Chunked, 1},
+        {"1 GiB announced", Framing::Length, 0},
+        {"until closed", Framing::Close, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EndlessServer server(c.framing, c.pieceDelayMs);
+        Startup s(server.url(), 10000);
+        auto* reply = s.form->findChild<QNetworkReply*>();
+        ASSERT_NE(reply, nullptr);
+        bool aborted = false;
+        QObject::connect(reply, &QNetworkReply::finished, reply, [&aborted, reply] {
+            aborted = reply->error() == QNetworkReply::OperationCanceledError;
+        });
+        ASSERT_TRUE(WaitFor([&] { return s.checked; }, 10000));
+        EXPECT_TRUE(aborted);
+        EXPECT_EQ(s.form->bodyBytesRead(), Form2::kBodyLimit);
+        EXPECT_TRUE(s.platform.events.empty());
+        EXPECT_TRUE(s.timer()->isActive());
+        // The connection is dropped, not left to fill.
+        EXPECT_TRUE(WaitFor([&] { return server.closedByClient; }, 5000));
+        // Socket buffers hold a few MiB at most; a client that kept reading would take all.
+        EXPECT_LT(server.written, qint64{32} << 20);
+    }
+}
+
+// A redirect is not followed, to another server or to the same one: the answer is not 200.
+TEST(Form2, RedirectsAreNotFollowed) {
+    UpdateServer elsewhere(Ok("9.9.9 http://h/v.deb"));
+    const QByteArray moved[] = {
+        "Location: " + elsewhere.url().toUtf8(),
+        QByteArray("Location: /quorvan/update/otra.upd"),
+    };
+    for (const QByteArray& location : moved) {
+        SCOPED_TRACE(location.toStdString());
+        for (const char* status : {"HTTP/1.1 301 Moved Permanently", "HTTP/1.1 302 Found",
+                                   "HTTP/1.1 307 Temporary Redirect"}) {
+            UpdateServer server(Http(QByteArray(status) + "\r\n" + location, "9.9.9 http://h/"));
+            Startup s(server.url(), 10000);
+            ASSERT_TRUE(WaitFor([&] { return s.checked; }, 5000)) << status;
+            EXPECT_EQ(server.requests.size(), 1u) << status;
+            EXPECT_TRUE(s.platform.events.empty()) << status;
+            EXPECT_TRUE(s.timer()->isActive()) << status;
+        }
+    }
+    EXPECT_TRUE(elsewhere.requests.empty());
 }
 
 TEST(Form2, ServerThatNeverAnswersDelaysNothing) {

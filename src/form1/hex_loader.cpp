@@ -39,7 +39,8 @@ void Form1::carga(const std::string& nomhex) {
         LineFile file(nomhex);
         for (;;) {
             std::string line = file.readLine();
-            result = extlinfic(chip, line);
+            // A line no record can be is a malformed record.
+            result = file.tooLong() ? kBadFormat : extlinfic(chip, line);
             if (result == kBadChecksum) {
                 checksumSeen = true;
             } else if (result != kAccepted) {

@@ -1,5 +1,9 @@
 #include "image/hex_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string_view>
 
 namespace vintrel {
@@ -32,8 +36,21 @@ int HalfToEven(int n) {
 
 }  // namespace
 
-LineFile::LineFile(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
-    if (!file_) throw ReadFailure();
+LineFile::LineFile(const std::string& path) {
+    // O_NONBLOCK keeps the open itself from waiting for a FIFO's writer; it has no effect on the
+    // reads of a regular file.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw ReadFailure();
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw ReadFailure();
+    }
+    file_.reset(::fdopen(fd, "rb"));
+    if (!file_) {
+        ::close(fd);
+        throw ReadFailure();
+    }
 }
 
 bool LineFile::atEnd() {
@@ -65,6 +82,10 @@ std::string LineFile::readLine() {
                 std::ungetc(next, file_.get());
             }
             break;
+        }
+        if (line.size() == kMaxLine) {
+            tooLong_ = true;
+            return {};
         }
         line.push_back(static_cast<char>(c));
     }

@@ -26,20 +26,29 @@ class ReadFailure : public std::runtime_error {
     ReadFailure() : std::runtime_error("Error en lectura") {}
 };
 
-// A file read byte for byte as lines; a line ends at LF, CR or CRLF, and the terminator is not
-// part of it. Closed when it goes out of scope.
+// The longest line read: a valid record has at most 521 characters, so anything past this is
+// no record, and reading stops there instead of holding an endless line in memory.
+constexpr std::size_t kMaxLine = 1024;
+
+// A regular file read byte for byte as lines; a line ends at LF, CR or CRLF, and the terminator
+// is not part of it. Closed when it goes out of scope.
 class LineFile {
   public:
+    // Anything but a regular file (a FIFO, a directory, a device) cannot be opened: it could
+    // block the window or never end.
     explicit LineFile(const std::string& path);
     bool atEnd();
-    // Reading at the end of the file is a failure, as is any read error.
+    // Reading at the end of the file is a failure, as is any read error. A line longer than
+    // kMaxLine is not read to its end: nothing is returned and tooLong() tells.
     std::string readLine();
+    bool tooLong() const { return tooLong_; }
 
   private:
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
     std::unique_ptr<std::FILE, Closer> file_;
+    bool tooLong_ = false;
 };
 
 // Applies one record (its leading ':' is removed from `cad`) and returns its result code.

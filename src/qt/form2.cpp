@@ -132,14 +132,23 @@ void Form2::Form_Activate() {
     request.setHeader(
         QNetworkRequest::UserAgentHeader,
         QStringLiteral("vintrel/") + QString::fromStdString(VersionText(runningVersion())));
+    // A redirect is an answer other than 200 like any other: the update file is only ever
+    // asked of the configured server.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
     reply_ = Inet->get(request);
+    // Qt stops taking bytes off the connection while this much waits to be read.
+    reply_->setReadBufferSize(kBodyLimit);
     connect(reply_, &QNetworkReply::readyRead, this, &Form2::Inet_ReadyRead);
     connect(reply_, &QNetworkReply::finished, this, &Form2::Inet_Finished);
 }
 
 void Form2::Inet_ReadyRead() {
-    // Nothing beyond the largest update file is kept: a longer body ends the transfer.
-    if (reply_ && !oversized_ && reply_->bytesAvailable() > static_cast<qint64>(kMaxUpdateBody)) {
+    // The body is taken as it arrives, whatever its framing or pace, and never beyond one byte
+    // more than the largest update file: that byte ends the transfer.
+    if (!reply_ || oversized_) return;
+    body_ += reply_->read(kBodyLimit - body_.size());
+    if (body_.size() == kBodyLimit) {
         oversized_ = true;
         reply_->abort();
     }
@@ -147,6 +156,7 @@ void Form2::Inet_ReadyRead() {
 
 void Form2::Inet_Finished() {
     if (!reply_) return;
+    Inet_ReadyRead();
     const QNetworkReply::NetworkError error = reply_->error();
     // An HTTP answer with an error status is still a completed response; failures below HTTP
     // (refused, reset, cancelled, proxy) are not.
@@ -175,21 +185,22 @@ void Form2::Inet_StateChanged(int state) {
         return;
     }
 
-    // Pending events run between chunks; the timer may end this window meanwhile, and then
-    // the answer is dropped without touching anything of it.
+    // The body is read in chunks of 1024 with pending events run between them; the timer may
+    // end this window meanwhile, and then the answer is dropped without touching anything of it.
     const QPointer<Form2> self(this);
-    const QPointer<QNetworkReply> reply = reply_;
     std::string body;
-    QByteArray chunk = reply->read(1024);
+    qsizetype read = 0;
+    auto nextChunk = [&] {
+        const QByteArray chunk = body_.mid(read, 1024);
+        read += chunk.size();
+        return chunk;
+    };
+    QByteArray chunk = nextChunk();
     platform_.yield();
     if (!self || gone_) return;
     while (!chunk.isEmpty()) {
         body.append(chunk.constData(), static_cast<std::size_t>(chunk.size()));
-        if (body.size() > kMaxUpdateBody || !reply) {
-            Q_EMIT updateChecked();
-            return;
-        }
-        chunk = reply->read(1024);
+        chunk = nextChunk();
         platform_.yield();
         if (!self || gone_) return;
     }

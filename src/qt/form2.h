@@ -24,6 +24,9 @@ class Form2 : public QWidget {
 
   public:
     static constexpr int kTimerInterval = 2500;
+    // The most of a response body that is ever read: one byte more than the largest update
+    // file, which tells that the body is too long.
+    static constexpr qint64 kBodyLimit = static_cast<qint64>(kMaxUpdateBody) + 1;
 
     // `updateUrl` is the update file's full address (empty: no check). `showMainWindow` runs
     // when the timer ends the start-up window. Create it with new and show it: it deletes
@@ -37,6 +40,9 @@ class Form2 : public QWidget {
     static QString defaultUpdateUrl();
     // The version of this build.
     static Version runningVersion();
+
+    // The bytes of the response body read so far.
+    qint64 bodyBytesRead() const { return body_.size(); }
 
   Q_SIGNALS:
     // The update server's answer (or its failure) has been dealt with and the main window
@@ -71,6 +77,7 @@ class Form2 : public QWidget {
     QTimer* Timer1;
     QNetworkAccessManager* Inet;
     QPointer<QNetworkReply> reply_;
+    QByteArray body_;
 };
 
 }  // namespace vintrel

@@ -42,9 +42,14 @@ int main(int argc, char** argv) {
     vintrel::Form1 model(platform);
     vintrel::Form1View view(model);
 
+    // The start-up window is a splash screen, which Qt does not count as a window that keeps
+    // the program open: closing the update question (a top-level box) would otherwise end it
+    // before the main window has appeared.
+    QApplication::setQuitOnLastWindowClosed(false);
     auto* startup = new vintrel::Form2(platform, vintrel::Form2::defaultUpdateUrl(), [&view] {
         view.show();
         view.activateWindow();
+        QApplication::setQuitOnLastWindowClosed(true);
     });
     startup->show();
     return QApplication::exec();
