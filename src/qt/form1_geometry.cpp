@@ -1,6 +1,5 @@
 #include "qt/form1_geometry.h"
 
-
 namespace vintrel {
 
 namespace {

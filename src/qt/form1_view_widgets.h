@@ -89,11 +89,11 @@ class PanelLineEdit : public QLineEdit {
 class FlashOverlay : public QWidget {
   public:
     explicit FlashOverlay(QWidget* window);
-    // Blinks over `target` (twice, about 0.4 s in all); a new flash replaces a running one.
+    // Blinks over `target` (twice, about half a second in all); a new flash replaces a running one.
     void flash(QWidget* target);
     QWidget* target() const { return target_; }
 
-    static constexpr int kBlinkMs = 100;
+    static constexpr int kBlinkMs = 120;
     static constexpr int kBlinks = 4;  // on, off, on, off
 
   protected:
