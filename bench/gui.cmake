@@ -1,5 +1,5 @@
 # The window during a continuous run: speed, display rate and stop latency (offscreen).
 if(VINTREL_GUI)
   find_package(Qt6 REQUIRED COMPONENTS Test)
-  vintrel_bench(vintrel_gui_bench SOURCES gui_run_bench.cpp LIBS vintrel_gui Qt6::Test)
+  vintrel_bench(vintrel_gui_bench SOURCES gui_run_bench.cpp LIBS vintrel_qt Qt6::Test)
 endif()

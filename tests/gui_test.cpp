@@ -1,5 +1,7 @@
-// The main window as a user sees and drives it: widgets found by name, clicked with QTest, on
-// the offscreen platform.
+// The main window as a user sees and drives it, for what vintrel-batch cannot reach: the widgets
+// bound to the control table, focus and selection in "Dato", the listing's item model, the
+// refresh during a run, closing during a run, the refusal blink, the output pins' marks and the
+// access key of the run button. Widgets are found by name and clicked with QTest, offscreen.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,7 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -20,10 +22,11 @@
 #include <memory>
 #include <ostream>
 
-#include "core/form1.h"
-#include "panel/form1_view.h"
-#include "platform/qt_platform.h"
-#include "platform/scripted_platform.h"
+#include "form1/controls.h"
+#include "form1/form1.h"
+#include "host/scripted_platform.h"
+#include "qt/form1_view.h"
+#include "qt/qt_platform.h"
 
 using namespace vintrel;
 
@@ -52,12 +55,6 @@ class QtEnvironment : public ::testing::Environment {
     ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 // Program words used below.
-constexpr int Movlw(int k) {
-    return 0x3000 | k;
-}
-constexpr int Movwf(int f) {
-    return 0x0080 | f;
-}
 constexpr int Incf(int f) {
     return 0x0A80 | f;
 }  // INCF f,F
@@ -89,16 +86,18 @@ class PanelTest : public ::testing::Test {
         ADD_FAILURE() << "no widget " << name.toStdString();
         return {};
     }
+    QListView* listing() { return w<QListView>(QStringLiteral("prg")); }
+    QString row(int r) { return listing()->model()->index(r, 0).data().toString(); }
     void click(const QString& name) { QTest::mouseClick(w(name), Qt::LeftButton); }
-    void clickRow(int row) {
-        auto* list = w<QListWidget>(QStringLiteral("prg"));
-        list->scrollToItem(list->item(row));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->item(row)).center());
+    void clickRow(int r) {
+        QListView* list = listing();
+        const QModelIndex idx = list->model()->index(r, 0);
+        list->scrollTo(idx);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(idx).center());
     }
     void load(std::initializer_list<std::pair<int, int>> words) {
         for (auto [address, word] : words)
-            model->ProgramMemory[static_cast<std::size_t>(address)] = word;
+            model->chip.ProgramMemory[static_cast<std::size_t>(address)] = word;
         model->listaprog();
         view->refresh();
     }
@@ -115,6 +114,11 @@ class PanelTest : public ::testing::Test {
         guard.start(5000);
         click(QStringLiteral("ejecutar"));
         EXPECT_FALSE(forced) << "the run did not stop";
+    }
+    // The colour at the middle of a widget as drawn.
+    QColor middle(const QString& name) {
+        QWidget* x = w(name);
+        return x->grab().toImage().pixelColor(x->width() / 2, x->height() / 2);
     }
 
     P platform;
@@ -133,125 +137,135 @@ class YieldingPlatform : public ScriptedPlatform {
 using Panel = PanelTest<YieldingPlatform>;
 using DesktopPanel = PanelTest<QtPlatform>;
 
-QString Hex(int v, int width) {
-    return QStringLiteral("%1").arg(v, width, 16, QLatin1Char('0')).toUpper();
+QString ObjectName(const ControlEntry& e, int index) {
+    const QString name = QString::fromUtf8(e.name.data(), static_cast<qsizetype>(e.name.size()));
+    return e.size == 0 || e.kind == ControlKind::List ? name
+                                                      : name + QStringLiteral("_%1").arg(index);
+}
+
+bool IsReddish(const QColor& c) {
+    return c.red() > 180 && c.green() < 120 && c.blue() < 120;
 }
 
 }  // namespace
 
-TEST_F(Panel, StartUpShowsTheChipAtPowerOn) {
-    EXPECT_TRUE(view->windowTitle().isEmpty());
+// Every element of the control table has one widget of its kind, inside the window, showing the
+// model's text, enabled and visible state; a change made in the model shows after a refresh.
+TEST_F(Panel, EveryControlOfTheTableIsBoundToAWidgetOfItsKind) {
     EXPECT_EQ(view->size(), QSize(777, 538));
-
-    const std::pair<const char*, const char*> groups[] = {{"Frame1", "Memoria de DATOS"},
-                                                          {"Frame4", "Usuario"},
-                                                          {"Frame3", "Memoria EEPROM"},
-                                                          {"Frame7", "PIC"},
-                                                          {"Frame9", "Pila"},
-                                                          {"Frame10", "Modificar"},
-                                                          {"Frame8", "Ficheros"},
-                                                          {"Frame5", "Puertos E/S"},
-                                                          {"Frame6", "RTCC"},
-                                                          {"Frame2", "Memoria de PROGRAMA"}};
-    for (auto [name, caption] : groups)
-        EXPECT_EQ(w<QGroupBox>(QLatin1String(name))->title(), QString::fromUtf8(caption)) << name;
-    EXPECT_EQ(w(QStringLiteral("Frame4"))->parentWidget(), w(QStringLiteral("Frame1")));
-
-    const std::pair<const char*, const char*> cells[] = {
-        {"REG_3", "18"},         {"REG_129", "FF"}, {"REG_11", "00"},  {"REG_133", "1F"},
-        {"REG_134", "FF"},       {"REG_0", "**"},   {"REG_7", "--"},   {"REG_79", "00"},
-        {"REGW", "00"},          {"RegPC", "000"},  {"ciclos", "0"},   {"divtim", "256"},
-        {"SENTIM", "Ext. Des."}, {"RP_0", "RP=00"}, {"RP_1", "RP=01"}, {"FREC", "4000"},
-        {"direc", ""},           {"dato", ""}};
-    for (auto [name, shown] : cells)
-        EXPECT_EQ(text(QLatin1String(name)), shown) << name;
-    for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(text(QStringLiteral("pila_%1").arg(i)), "---");
-    for (int i = 0; i < 64; ++i)
-        EXPECT_EQ(text(QStringLiteral("EE_%1").arg(i)), "00");
-    for (int i = 0; i < 80; ++i)
-        EXPECT_EQ(text(QStringLiteral("dir_%1").arg(i)), Hex(i, 2));
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(text(QStringLiteral("dir_%1").arg(80 + i)), Hex(128 + i, 2));
-        EXPECT_EQ(text(QStringLiteral("dire_%1").arg(i)), Hex(i, 1));
+    const QRect window = view->rect();
+    int bound = 0;
+    for (const ControlEntry& e : Controls()) {
+        const int count = e.size == 0 || e.kind == ControlKind::List ? 1 : e.size;
+        for (int i = 0; i < count; ++i) {
+            if (e.size > 0 && e.kind != ControlKind::List && !ValidIndex(e, i)) continue;
+            const QString name = ObjectName(e, i);
+            QWidget* x = view->findChild<QWidget*>(name);
+            ASSERT_NE(x, nullptr) << name.toStdString();
+            ++bound;
+            const QRect at(x->mapTo(view.get(), QPoint(0, 0)), x->size());
+            EXPECT_TRUE(window.contains(at)) << name.toStdString();
+            EXPECT_TRUE(x->parentWidget()->rect().contains(x->geometry())) << name.toStdString();
+            if (e.kind == ControlKind::List) {
+                EXPECT_NE(qobject_cast<QListView*>(x), nullptr);
+                continue;
+            }
+            const Control& c = e.get(*model, e.size == 0 ? 0 : i);
+            const QString shown = QString::fromStdString(c.text());
+            switch (e.kind) {
+                case ControlKind::Cell:
+                case ControlKind::Label:
+                    ASSERT_NE(qobject_cast<QLabel*>(x), nullptr) << name.toStdString();
+                    EXPECT_EQ(qobject_cast<QLabel*>(x)->text(), shown) << name.toStdString();
+                    break;
+                case ControlKind::Button:
+                    ASSERT_NE(qobject_cast<QPushButton*>(x), nullptr) << name.toStdString();
+                    EXPECT_EQ(qobject_cast<QPushButton*>(x)->text(), shown) << name.toStdString();
+                    break;
+                case ControlKind::Check:
+                    ASSERT_NE(qobject_cast<QCheckBox*>(x), nullptr) << name.toStdString();
+                    EXPECT_EQ(qobject_cast<QCheckBox*>(x)->isChecked(), c.value() != 0);
+                    break;
+                case ControlKind::TextBox:
+                    ASSERT_NE(qobject_cast<QLineEdit*>(x), nullptr) << name.toStdString();
+                    EXPECT_EQ(qobject_cast<QLineEdit*>(x)->text(), shown) << name.toStdString();
+                    EXPECT_EQ(qobject_cast<QLineEdit*>(x)->isReadOnly(), c.readOnly());
+                    break;
+                case ControlKind::List:
+                    break;
+            }
+            EXPECT_EQ(x->isEnabled(), c.enabled()) << name.toStdString();
+            EXPECT_EQ(!x->isHidden(), c.visible()) << name.toStdString();
+            EXPECT_EQ(x->toolTip(), QString::fromStdString(c.hint())) << name.toStdString();
+        }
     }
-    EXPECT_EQ(w(QStringLiteral("REG_3"))->toolTip(),
-              " IRP=0 RP1=0 RP0=0  T0=1  PD=1   Z=0  DC=0   C=0");
+    EXPECT_GT(bound, 300);
 
-    struct Button {
-        const char* name;
-        const char* caption;
-        const char* tip;
-        bool enabled;
-    };
-    const Button buttons[] = {
-        {"por", "PO&R", "Power on Reset", true},
-        {"MCLR", "&MCLR", "Reset por MCLR", true},
-        {"WDT", "&WDT", "Desbordamiento del Watchdog", false},
-        {"TOCKI", "T0C&KI", "Generar pulso en TOCKI", true},
-        {"aceptar", "&Aceptar", "", true},
-        {"cancelar", "Cance&lar", "", true},
-        {"cargar", "&Cargar", "", true},
-        {"salvar", "&Salvar", "", true},
-        {"ensamblar", "&Ensamblar", "", true},
-        {"programar", "&Programar", "", true},
-        {"editar", "Edita&r", "", true},
-        {"fin", "&Fin", "", true},
-        {"break", "&Break", "", true},
-        {"eje1", "Ejec. &1", "Ejecjutar una instrucción", true},
-        {"ejecutar", "&Ejecutar", "Ejecutar de forma continua", true},
-    };
-    for (const Button& b : buttons) {
-        auto* button = w<QPushButton>(QLatin1String(b.name));
-        EXPECT_EQ(button->text(), QString::fromUtf8(b.caption)) << b.name;
-        EXPECT_EQ(button->toolTip(), QString::fromUtf8(b.tip)) << b.name;
-        EXPECT_EQ(button->isEnabled(), b.enabled) << b.name;
-        EXPECT_TRUE(button->isVisible()) << b.name;
-    }
-
-    for (int i = 0; i < 5; ++i) {
-        auto* pin = w<QCheckBox>(QStringLiteral("PA_%1").arg(i));
-        EXPECT_EQ(pin->toolTip(), "Activar/desactivar bit");
-        EXPECT_EQ(pin->isVisible(), i != 4) << "RA" << i;
-    }
-    for (int i = 0; i < 8; ++i) {
-        auto* pin = w<QCheckBox>(QStringLiteral("PB_%1").arg(i));
-        EXPECT_EQ(pin->toolTip(), i == 7 ? "Activar/desactivar bit" : "") << "RB" << i;
-        EXPECT_TRUE(pin->isEnabled() && !pin->isChecked()) << "RB" << i;
-    }
-    auto* sleep = w<QCheckBox>(QStringLiteral("estsleep"));
-    EXPECT_EQ(sleep->text(), "SLEEP");
-    EXPECT_FALSE(sleep->isEnabled());
-    auto* watchdog = w<QCheckBox>(QStringLiteral("WATCHDOG"));
-    EXPECT_EQ(watchdog->text(), "WDT / 128");
-    EXPECT_FALSE(watchdog->isChecked());
-    EXPECT_FALSE(w(QStringLiteral("FR"))->isVisible());
-    EXPECT_FALSE(w(QStringLiteral("contawdt"))->isVisible());
-    EXPECT_TRUE(w<QLineEdit>(QStringLiteral("direc"))->isReadOnly());
-    EXPECT_FALSE(w<QLineEdit>(QStringLiteral("dato"))->isReadOnly());
-    EXPECT_EQ(w(QStringLiteral("FREC"))->toolTip(), "Frecuencia del sistema");
-
-    auto* list = w<QListWidget>(QStringLiteral("prg"));
-    ASSERT_EQ(list->count(), 1024);
-    EXPECT_EQ(list->item(0)->text(), "000\t0000\tNOP");
-    EXPECT_EQ(list->item(1023)->text(), "3FF\t0000\tNOP");
+    // Changes made in the model, one per kind of widget.
+    model->chip.REG(0x20).setHex(0xA5, 2);
+    model->chip.RP[0].setColor(ColorRole::Placeholder);
+    model->cargar.setEnabled(false);
+    model->chip.PB[3].setValue(1);
+    model->chip.PA[4].setVisible(true);
+    model->FREC.setText("3579");
+    model->prg.replace(2, "002\tFFFF\tprueba");
+    view->refresh();
+    EXPECT_EQ(text(QStringLiteral("REG_32")), "A5");
+    EXPECT_FALSE(w(QStringLiteral("cargar"))->isEnabled());
+    EXPECT_TRUE(w<QCheckBox>(QStringLiteral("PB_3"))->isChecked());
+    EXPECT_FALSE(w(QStringLiteral("PA_4"))->isHidden());
+    EXPECT_EQ(text(QStringLiteral("FREC")), "3579");
+    EXPECT_EQ(row(2), "002\tFFFF\tprueba");
+    EXPECT_EQ(middle(QStringLiteral("RP_0")), middle(QStringLiteral("REG_0")));
+    EXPECT_NE(middle(QStringLiteral("RP_1")), middle(QStringLiteral("REG_1")));
 }
 
-TEST_F(Panel, BankIndicatorShowsTheSelectedBankAsACell) {
-    auto shade = [&](const char* name) {
-        return w(QLatin1String(name))->grab().toImage().pixelColor(4, 4);
-    };
-    const QColor cell = shade("REG_1"), placeholder = shade("REG_0");
-    ASSERT_NE(cell, placeholder);
-    EXPECT_EQ(shade("RP_0"), cell);
-    EXPECT_EQ(shade("RP_1"), placeholder);
+// The listing is an item model over the list box: a replaced row is one dataChanged, a rebuild
+// one reset, and the selected row follows the model's selection; mouse and keyboard selections
+// go to the model.
+TEST_F(Panel, ListingModelFollowsTheListBox) {
+    QAbstractItemModel* rows = listing()->model();
+    ASSERT_EQ(rows->rowCount(), 1024);
+    EXPECT_EQ(row(0), "000\t0000\tNOP");
+    EXPECT_EQ(row(1023), "3FF\t0000\tNOP");
 
-    click(QStringLiteral("REG_3"));
-    QTest::keyClicks(w(QStringLiteral("dato")), QStringLiteral("38"));
-    click(QStringLiteral("aceptar"));
-    EXPECT_EQ(text(QStringLiteral("REG_3")), "38");
-    EXPECT_EQ(shade("RP_0"), placeholder);
-    EXPECT_EQ(shade("RP_1"), cell);
+    int changed = 0, resets = 0, changedRow = -1;
+    QObject::connect(rows, &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex& a, const QModelIndex& b) {
+                         ++changed;
+                         changedRow = a.row() == b.row() ? a.row() : -2;
+                     });
+    QObject::connect(rows, &QAbstractItemModel::modelReset, [&] { ++resets; });
+
+    clickRow(5);
+    EXPECT_EQ(model->prg.selected(), 5);
+    EXPECT_EQ(text(QStringLiteral("direc")), "P-005");
+    click(QStringLiteral("break"));
+    EXPECT_EQ(changed, 1);
+    EXPECT_EQ(changedRow, 5);
+    EXPECT_EQ(resets, 0);
+    EXPECT_TRUE(row(5).startsWith("005 *\t")) << row(5).toStdString();
+    EXPECT_EQ(listing()->currentIndex().row(), 5);
+
+    load({{0, Incf(0x20)}, {1, Goto(0)}});
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(rows->rowCount(), 1024);
+    EXPECT_EQ(row(1), "001\t2800\tGOTO 000");
+
+    click(QStringLiteral("eje1"));
+    EXPECT_EQ(listing()->currentIndex().row(), 1);
+    EXPECT_EQ(text(QStringLiteral("REG_32")), "01");
+
+    // Keyboard moves select through the model, which fills the Modificar panel.
+    listing()->setFocus();
+    QTest::keyClick(listing(), Qt::Key_Down);
+    EXPECT_EQ(model->prg.selected(), 2);
+    EXPECT_EQ(text(QStringLiteral("direc")), "P-002");
+    // A selection far down scrolls the row into view.
+    model->prg.select(1000);
+    view->refresh();
+    EXPECT_TRUE(listing()->viewport()->rect().contains(
+        listing()->visualRect(rows->index(1000, 0)).center()));
 }
 
 TEST_F(Panel, CellClickChoosesTheTargetAndTypingReplacesIt) {
@@ -262,10 +276,6 @@ TEST_F(Panel, CellClickChoosesTheTargetAndTypingReplacesIt) {
     EXPECT_TRUE(dato->hasFocus());
     EXPECT_EQ(dato->selectedText(), "FF");
 
-    // The address 07h chooses nothing.
-    click(QStringLiteral("REG_7"));
-    EXPECT_EQ(text(QStringLiteral("direc")), "D-86");
-
     // A click on the listing, which takes the keyboard, and then a cell: the focus comes back.
     clickRow(3);
     EXPECT_EQ(text(QStringLiteral("direc")), "P-003");
@@ -275,27 +285,47 @@ TEST_F(Panel, CellClickChoosesTheTargetAndTypingReplacesIt) {
     EXPECT_TRUE(dato->hasFocus());
     EXPECT_EQ(dato->selectedText(), "00");
 
-    // A refused value: beep, the panel kept with the whole value selected for correction.
+    // A refused value: the panel kept with the whole value selected for correction.
     click(QStringLiteral("REGW"));
     QTest::keyClicks(dato, QStringLiteral("1FF"));
     click(QStringLiteral("aceptar"));
     EXPECT_EQ(platform.events.back(), "beep");
     EXPECT_EQ(text(QStringLiteral("REGW")), "00");
-    EXPECT_EQ(text(QStringLiteral("direc")), "W");
     EXPECT_TRUE(dato->hasFocus());
     EXPECT_EQ(dato->selectedText(), "1FF");
     QTest::keyClicks(dato, QStringLiteral("7e"));
     click(QStringLiteral("aceptar"));
     EXPECT_EQ(text(QStringLiteral("REGW")), "7E");
-    EXPECT_EQ(text(QStringLiteral("direc")), "");
     EXPECT_EQ(dato->text(), "");
 }
 
-TEST_F(Panel, PinBoxesFollowTrisAndThePortLatch) {
+// A mouse click into "Dato" from elsewhere selects the whole value, so typing replaces it; a
+// click into the box that already has the focus places the cursor.
+TEST_F(Panel, MouseClickIntoDatoSelectsTheWholeValue) {
+    clickRow(2);  // the program word 0000 at address 002; the listing has the focus
+    auto* dato = w<QLineEdit>(QStringLiteral("dato"));
+    ASSERT_FALSE(dato->hasFocus());
+    QTest::mouseClick(dato, Qt::LeftButton, {}, QPoint(dato->width() - 4, dato->height() / 2));
+    EXPECT_TRUE(dato->hasFocus());
+    EXPECT_EQ(dato->selectedText(), "0000");
+    QTest::keyClicks(dato, QStringLiteral("2805"));
+    EXPECT_EQ(dato->text(), "2805");
+    EXPECT_EQ(model->dato.text(), "2805");
+
+    QTest::mouseClick(dato, Qt::LeftButton, {}, QPoint(3, dato->height() / 2));
+    EXPECT_FALSE(dato->hasSelectedText());
+    QTest::keyClicks(dato, QStringLiteral("1"));
+    EXPECT_EQ(dato->text(), "12805");
+}
+
+// Input pins are check boxes the user ticks; output pins show their level as a red mark.
+TEST_F(Panel, OutputPinsShowTheirLevelInputsAreTicked) {
     auto pin = [&](int bit) { return w<QCheckBox>(QStringLiteral("PB_%1").arg(bit)); };
-    click(QStringLiteral("PB_0"));  // an input pin: the user sets its level
+    auto mark = [&](int bit) { return middle(QStringLiteral("PB_%1").arg(bit)); };
+    click(QStringLiteral("PB_0"));  // an input pin: a click flips its level
     EXPECT_TRUE(pin(0)->isChecked());
-    EXPECT_EQ(model->PB[0].value(), 1);
+    EXPECT_EQ(model->chip.PB[0].value(), 1);
+    EXPECT_FALSE(IsReddish(mark(0)));
 
     auto write = [&](const char* cellName, const char* value) {
         click(QLatin1String(cellName));
@@ -304,42 +334,46 @@ TEST_F(Panel, PinBoxesFollowTrisAndThePortLatch) {
     };
     write("REG_134", "0F");  // RB4..RB7 outputs
     write("REG_6", "A5");
-    for (int bit = 0; bit < 8; ++bit) {
-        EXPECT_EQ(pin(bit)->isEnabled(), bit < 4) << "RB" << bit;
-        if (bit >= 4) {
-            EXPECT_EQ(pin(bit)->isChecked(), ((0xA5 >> bit) & 1) != 0) << "RB" << bit;
-        }
+    for (int bit = 4; bit < 8; ++bit) {
+        EXPECT_FALSE(pin(bit)->isEnabled()) << "RB" << bit;
+        EXPECT_EQ(IsReddish(mark(bit)), ((0xA5 >> bit) & 1) != 0) << "RB" << bit;
     }
-    EXPECT_TRUE(pin(0)->isChecked());  // the input kept the user's level
-    EXPECT_FALSE(pin(2)->isChecked());
+    EXPECT_TRUE(pin(0)->isEnabled());
 
     // An output pin cannot be clicked.
     click(QStringLiteral("PB_5"));
-    EXPECT_TRUE(pin(5)->isChecked());
-    EXPECT_EQ(model->PB[5].value(), 1);
+    EXPECT_EQ(model->chip.PB[5].value(), 1);
+    EXPECT_TRUE(IsReddish(mark(5)));
 }
 
-TEST_F(Panel, SingleStepShowsTheNewState) {
-    load({{0, Movlw(0x5A)}, {1, Movwf(0x20)}, {2, Goto(0)}});
-    auto* list = w<QListWidget>(QStringLiteral("prg"));
-    EXPECT_EQ(list->item(0)->text(), "000\t305A\t" + QString::fromStdString(Disassemble(0x305A)));
+// A refusal beeps and blinks the refused box: "Dato" for a value out of range, the button for
+// "&Break" without a program address.
+TEST_F(DesktopPanel, RefusalsBlinkTheRefusedBox) {
+    QWidget* flash = w(QStringLiteral("flash"));
+    ASSERT_FALSE(flash->isVisible());
+    auto covers = [&](const char* name) {
+        QWidget* target = w(QLatin1String(name));
+        const QRect at(target->mapTo(view.get(), QPoint(0, 0)), target->size());
+        return flash->isVisible() && flash->geometry().contains(at);
+    };
 
-    click(QStringLiteral("eje1"));
-    EXPECT_EQ(text(QStringLiteral("REGW")), "5A");
-    EXPECT_EQ(text(QStringLiteral("RegPC")), "001");
-    EXPECT_EQ(text(QStringLiteral("REG_2")), "01");
-    EXPECT_EQ(list->currentRow(), 1);
-    EXPECT_EQ(text(QStringLiteral("direc")), "P-001");
-    EXPECT_EQ(text(QStringLiteral("dato")), "00A0");
-    EXPECT_EQ(text(QStringLiteral("ciclos")), QString::number(model->CycleCount));
-    EXPECT_NE(text(QStringLiteral("ciclos")), "0");
+    click(QStringLiteral("REGW"));
+    QTest::keyClicks(w(QStringLiteral("dato")), QStringLiteral("100"));
+    click(QStringLiteral("aceptar"));
+    EXPECT_TRUE(covers("dato"));
+    EXPECT_EQ(w<QLineEdit>(QStringLiteral("dato"))->selectedText(), "100");
+    QTRY_VERIFY_WITH_TIMEOUT(!flash->isVisible(), 2000);
 
-    click(QStringLiteral("eje1"));
-    EXPECT_EQ(text(QStringLiteral("REG_32")), "5A");
-    click(QStringLiteral("eje1"));
-    EXPECT_EQ(text(QStringLiteral("RegPC")), "000");
-    EXPECT_EQ(list->currentRow(), 0);
-    EXPECT_EQ(text(QStringLiteral("ciclos")), QString::number(model->CycleCount));
+    click(QStringLiteral("cancelar"));
+    click(QStringLiteral("break"));
+    EXPECT_TRUE(covers("break"));
+    QTRY_VERIFY_WITH_TIMEOUT(!flash->isVisible(), 2000);
+
+    // An accepted value blinks nothing.
+    click(QStringLiteral("REGW"));
+    QTest::keyClicks(w(QStringLiteral("dato")), QStringLiteral("12"));
+    click(QStringLiteral("aceptar"));
+    EXPECT_FALSE(flash->isVisible());
 }
 
 TEST_F(DesktopPanel, PararStopsARunAndTheWindowFollowedIt) {
@@ -359,49 +393,29 @@ TEST_F(DesktopPanel, PararStopsARunAndTheWindowFollowedIt) {
     EXPECT_NE(counterDuringRun, "00");  // the display was refreshed during the run
     EXPECT_EQ(text(QStringLiteral("ejecutar")), "&Ejecutar");
     EXPECT_TRUE(w(QStringLiteral("eje1"))->isEnabled());
-    EXPECT_EQ(text(QStringLiteral("REG_32")), QString::fromStdString(model->REG(0x20).text()));
-    EXPECT_EQ(text(QStringLiteral("RegPC")), QString::fromStdString(model->RegPC.text()));
-    EXPECT_EQ(text(QStringLiteral("ciclos")), QString::number(model->CycleCount));
+    EXPECT_EQ(text(QStringLiteral("REG_32")), QString::fromStdString(model->chip.REG(0x20).text()));
+    EXPECT_EQ(text(QStringLiteral("RegPC")), QString::fromStdString(model->chip.RegPC.text()));
+    EXPECT_EQ(text(QStringLiteral("ciclos")), QString::number(model->chip.CycleCount));
+    EXPECT_EQ(listing()->currentIndex().row(), model->chip.ProgramCounter);
 }
 
-TEST_F(Panel, BreakpointStopsARunBeforeItsInstruction) {
-    load({{0, Incf(0x20)}, {1, Incf(0x20)}, {2, Goto(0)}});
-    clickRow(1);
-    EXPECT_EQ(text(QStringLiteral("direc")), "P-001");
-    click(QStringLiteral("break"));
-    auto* list = w<QListWidget>(QStringLiteral("prg"));
-    EXPECT_TRUE(list->item(1)->text().startsWith("001 *\t0AA0\t"))
-        << list->item(1)->text().toStdString();
-    EXPECT_EQ(list->count(), 1024);
-
-    runUntilStopped();
-    EXPECT_EQ(text(QStringLiteral("RegPC")), "001");
-    EXPECT_EQ(text(QStringLiteral("REG_32")), "01");
-    EXPECT_EQ(text(QStringLiteral("ejecutar")), "&Ejecutar");
-    EXPECT_TRUE(w(QStringLiteral("eje1"))->isEnabled());
-    EXPECT_EQ(list->currentRow(), 1);
-
-    // The next press passes the breakpoint and stops at it one loop later.
-    runUntilStopped();
-    EXPECT_EQ(text(QStringLiteral("RegPC")), "001");
-    EXPECT_EQ(text(QStringLiteral("REG_32")), "03");
-}
-
-TEST_F(Panel, ResetDuringARunMovesThePcAndTheRunGoesOn) {
-    load({{0, Goto(5)}, {5, Incf(0x20)}, {6, Goto(5)}});
-    QString pcAfterReset, captionAfterReset;
-    QTimer::singleShot(100, view.get(), [&] {
-        click(QStringLiteral("MCLR"));
-        pcAfterReset = text(QStringLiteral("RegPC"));
-        captionAfterReset = text(QStringLiteral("ejecutar"));
-        QTimer::singleShot(100, view.get(), [&] { click(QStringLiteral("ejecutar")); });
+// "&Parar" and "&Programar" share Alt+P: during a run the key stops the run.
+TEST_F(DesktopPanel, AltPStopsARun) {
+    load({{0, Incf(0x20)}, {1, Goto(0)}});
+    auto* programar = w<QPushButton>(QStringLiteral("programar"));
+    const QKeySequence altP(Qt::ALT | Qt::Key_P);
+    EXPECT_EQ(programar->shortcut(), altP);
+    QKeySequence programarDuringRun = altP;
+    QTimer::singleShot(200, view.get(), [&] {
+        programarDuringRun = programar->shortcut();
+        w(QStringLiteral("dato"))->setFocus();
+        QTest::keyClick(view.get(), Qt::Key_P, Qt::AltModifier);
     });
     runUntilStopped();
-    EXPECT_EQ(pcAfterReset, "000");
-    EXPECT_EQ(captionAfterReset, "&Parar");
-    const QString pc = text(QStringLiteral("RegPC"));
-    EXPECT_TRUE(pc == "005" || pc == "006") << pc.toStdString();
+    EXPECT_TRUE(programarDuringRun.isEmpty());
+    EXPECT_FALSE(model->running());
     EXPECT_EQ(text(QStringLiteral("ejecutar")), "&Ejecutar");
+    EXPECT_EQ(programar->shortcut(), altP);
 }
 
 TEST(PanelDeathTest, ClosingTheWindowDuringARunEndsTheProgramAtOnce) {
@@ -412,7 +426,7 @@ TEST(PanelDeathTest, ClosingTheWindowDuringARunEndsTheProgramAtOnce) {
             Form1 model(platform);
             Form1View view(model);
             view.show();
-            model.ProgramMemory[0] = Goto(0);
+            model.chip.ProgramMemory[0] = Goto(0);
             model.listaprog();
             view.refresh();
             QTimer::singleShot(100, &view, [&view] { view.close(); });

@@ -1,15 +1,21 @@
 #include "qt/form1_view.h"
 
+#include <algorithm>
+#include <array>
+#include <string_view>
+#include <utility>
+
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QListWidget>
+#include <QKeySequence>
+#include <QListView>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QSignalBlocker>
 
+#include "qt/form1_geometry.h"
 #include "qt/form1_view_widgets.h"
+#include "qt/listing_model.h"
+#include "qt/qt_platform.h"
 
 namespace vintrel {
 
@@ -20,8 +26,8 @@ int Px(int twips) {
     return (twips + 7) / 15;
 }
 
-QRect Twips(int l, int t, int w, int h) {
-    return QRect(Px(l), Px(t), Px(w), Px(h));
+QRect Pixels(const TwipRect& r) {
+    return QRect(Px(r.left), Px(r.top), Px(r.width), Px(r.height));
 }
 
 // The panel's two fonts: a bold sans for group captions and labels, the regular one for
@@ -49,8 +55,18 @@ const QColor kPanelColor(0xD4, 0xD0, 0xC8);
 // Width of a listing tab stop in pixels: wide enough for "3FF *" and for the four-digit word.
 constexpr int kListingTabStop = 40;
 
+// A refused click on the first control is about the value in the second: the blink goes there.
+constexpr std::pair<std::string_view, std::string_view> kRefusalShows[] = {{"aceptar", "dato"}};
+
+// The run button: while a run is in progress its access key wins over a button sharing it.
+constexpr std::string_view kRunButton = "ejecutar";
+
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+QString Q(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 // Sets the caption only when it differs, so an unchanged text costs no relayout or repaint.
@@ -63,7 +79,7 @@ void SetTextIfChanged(W* w, const QString& t) {
 // selection, so the list never selects on its own.
 class ListingMouse : public QObject {
   public:
-    ListingMouse(QListWidget* list, std::function<void(int)> onRow)
+    ListingMouse(QListView* list, std::function<void(int)> onRow)
         : QObject(list), list_(list), onRow_(std::move(onRow)) {}
 
   protected:
@@ -87,7 +103,7 @@ class ListingMouse : public QObject {
     }
 
   private:
-    QListWidget* list_;
+    QListView* list_;
     std::function<void(int)> onRow_;
 };
 
@@ -99,18 +115,12 @@ Form1View::Form1View(Form1& model, QWidget* parent) : QWidget(parent), model_(mo
     setPalette(QPalette(kPanelColor));
     setAutoFillBackground(true);
     setFont(PanelFont(false));
-    setFixedSize(Px(11655), Px(8070));
+    setFixedSize(Px(kWindowTwips.width), Px(kWindowTwips.height));
 
-    buildDataMemory();
-    buildEeprom(group(this, "Frame3", QStringLiteral("Memoria EEPROM"), 120, 4800, 6375, 1575));
-    buildPic(group(this, "Frame7", QStringLiteral("PIC"), 120, 6360, 3255, 1575));
-    buildStack(group(this, "Frame9", QStringLiteral("Pila"), 3480, 6360, 3015, 615));
-    buildEditing(group(this, "Frame10", QStringLiteral("Modificar"), 3480, 6960, 3015, 975));
-    buildFiles(group(this, "Frame8", QStringLiteral("Ficheros"), 6600, 4800, 1455, 3135));
-    buildPorts(group(this, "Frame5", QStringLiteral("Puertos E/S"), 8160, 0, 3375, 1095));
-    buildTimer(group(this, "Frame6", QStringLiteral("RTCC"), 8160, 1080, 3375, 855));
-    buildProgram(
-        group(this, "Frame2", QStringLiteral("Memoria de PROGRAMA"), 8160, 1920, 3375, 6015));
+    build();
+    flash_ = new FlashOverlay(this);
+    if (auto* desktop = dynamic_cast<QtPlatform*>(&model_.platform()))
+        desktop->setBeepObserver([this] { refused(); });
 
     runTimer_.setInterval(kRunRefreshMs);
     connect(&runTimer_, &QTimer::timeout, this, [this] { refresh(); });
@@ -122,293 +132,166 @@ Form1View::Form1View(Form1& model, QWidget* parent) : QWidget(parent), model_(mo
 // The children's destruction moves the focus; by then this object is no Form1View any more.
 Form1View::~Form1View() {
     disconnect(focusConnection_);
+    if (auto* desktop = dynamic_cast<QtPlatform*>(&model_.platform()))
+        desktop->setBeepObserver(nullptr);
 }
 
 // ---------------------------------------------------------------- building the panel
 
-QGroupBox* Form1View::group(QWidget* parent, const char* name, const QString& caption, int l, int t,
-                            int w, int h) {
-    auto* g = new PanelGroup(caption, parent);
-    g->setObjectName(QLatin1String(name));
-    g->setFont(PanelFont(true));
-    g->setGeometry(Twips(l, t, w, h));
-    return g;
+void Form1View::build() {
+    const auto groups = Groups();
+    std::array<QWidget*, static_cast<std::size_t>(Frame::Window) + 1> frames{};
+    frames[static_cast<std::size_t>(Frame::Window)] = this;
+    auto frameOf = [&frames](Frame f) { return frames[static_cast<std::size_t>(f)]; };
+    for (const GroupPlace& g : groups) {
+        auto* box = new PanelGroup(Q(g.caption), frameOf(g.parent));
+        box->setObjectName(Q(g.objectName));
+        box->setFont(PanelFont(true));
+        box->setGeometry(Pixels(g.at));
+        frames[static_cast<std::size_t>(g.frame)] = box;
+    }
+
+    for (const StaticLabel& s : StaticLabels()) {
+        auto* lab = new PanelLabel(Q(s.text), s.bordered, frameOf(s.frame));
+        lab->setFont(PanelFont(s.bold));
+        lab->setGeometry(Pixels(s.at));
+        if (s.align == Align::Left) lab->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        if (s.hidden) lab->hide();
+    }
+
+    // Every element of the control table gets its widget; the tab order follows the groups,
+    // and the table's order within a group.
+    std::vector<std::pair<std::size_t, QWidget*>> focusable;
+    for (const ControlEntry& e : Controls()) {
+        const ControlPlaces* places = FindPlaces(e.name);
+        if (!places) continue;  // every control has a place (checked by the window's tests)
+        auto add = [&](int index) {
+            const std::optional<Place> p = places->at(index);
+            if (!p) return;
+            QWidget* parent = frameOf(p->frame);
+            QWidget* w = e.kind == ControlKind::List ? (buildListing(*p, parent), listing_)
+                                                     : bindElement(e, index, *p, parent);
+            if (w->focusPolicy() != Qt::NoFocus) {
+                const auto rank = static_cast<std::size_t>(
+                    std::find_if(groups.begin(), groups.end(),
+                                 [&](const GroupPlace& g) { return g.frame == p->frame; }) -
+                    groups.begin());
+                focusable.emplace_back(rank, w);
+            }
+        };
+        if (e.kind == ControlKind::List || e.size == 0) {
+            add(-1);
+        } else {
+            for (int i = 0; i < e.size; ++i)
+                if (ValidIndex(e, i)) add(i);
+        }
+    }
+    std::stable_sort(focusable.begin(), focusable.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < focusable.size(); ++i)
+        QWidget::setTabOrder(focusable[i - 1].second, focusable[i].second);
 }
 
-void Form1View::bind(const Control& c, QWidget* w, Kind kind) {
+QWidget* Form1View::bindElement(const ControlEntry& e, int index, const Place& place,
+                                QWidget* parent) {
+    Control& c = e.get(model_, index < 0 ? 0 : index);
+    const QString name = index < 0 ? Q(e.name) : Q(e.name) + QStringLiteral("_%1").arg(index);
+    QWidget* w = nullptr;
+    Kind kind = Kind::Label;
+    switch (e.kind) {
+        case ControlKind::Cell:
+        case ControlKind::Label: {
+            auto* lab = new PanelLabel(QString(), true, parent);
+            if (e.kind == ControlKind::Cell)
+                lab->setClickHandler([this, &e, index, lab] { clicked(e, index, lab); });
+            w = lab;
+            break;
+        }
+        case ControlKind::Button: {
+            auto* b = new QPushButton(parent);
+            b->setAutoDefault(false);
+            connect(b, &QPushButton::clicked, this, [this, &e, index, b] { clicked(e, index, b); });
+            buttons_.push_back(b);
+            if (e.name == kRunButton) runButton_ = b;
+            kind = Kind::Button;
+            w = b;
+            break;
+        }
+        case ControlKind::Check: {
+            auto* box = new PanelCheckBox(QString(), parent);
+            box->setPinLook(place.look == Look::Pin);
+            box->setClickHandler([this, &e, index, box] { clicked(e, index, box); });
+            kind = Kind::Check;
+            w = box;
+            break;
+        }
+        case ControlKind::TextBox: {
+            auto* edit = new PanelLineEdit(parent);
+            edit->setTextMargins(0, 0, 0, 0);
+            connect(edit, &QLineEdit::textEdited, this, [this, &c](const QString& text) {
+                forward([&c, t = text.toStdString()] { c.setText(t); });
+            });
+            if (&c == &model_.dato) datoEdit_ = edit;
+            kind = Kind::Edit;
+            w = edit;
+            break;
+        }
+        case ControlKind::List:
+            break;
+    }
+    w->setObjectName(name);
+    w->setFont(PanelFont(place.bold));
+    w->setGeometry(Pixels(place.at));
     bindings_.push_back(Binding{&c, w, kind, c.revision() + 1, static_cast<ColorRole>(0xFF)});
     widgetOf_[&c] = w;
+    if (kind != Kind::Label) controlOf_[w] = &c;
+    return w;
 }
 
-PanelLabel* Form1View::cell(QWidget* parent, const Control& c, int l, int t, int w, int h,
-                            bool bold) {
-    auto* lab = new PanelLabel(QString(), true, parent);
-    lab->setFont(PanelFont(bold));
-    lab->setGeometry(Twips(l, t, w, h));
-    bind(c, lab, Kind::Label);
-    return lab;
-}
-
-PanelLabel* Form1View::label(QWidget* parent, const QString& text, int l, int t, int w, int h,
-                             bool bold, bool bordered) {
-    auto* lab = new PanelLabel(text, bordered, parent);
-    lab->setFont(PanelFont(bold));
-    lab->setGeometry(Twips(l, t, w, h));
-    // Headings are centred; plain captions start at the left like the text they introduce.
-    if (!bordered) lab->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    return lab;
-}
-
-QPushButton* Form1View::button(QWidget* parent, Control& c, const char* name, int l, int t, int w,
-                               int h, std::function<void()> onClick) {
-    auto* b = new QPushButton(parent);
-    b->setObjectName(QLatin1String(name));
-    b->setFont(PanelFont(false));
-    b->setGeometry(Twips(l, t, w, h));
-    b->setAutoDefault(false);
-    bind(c, b, Kind::Button);
-    controlOf_[b] = &c;
-    connect(b, &QPushButton::clicked, this, [this, &c, onClick = std::move(onClick)] {
-        // The model is the authority on whether the button can be pressed: a click that
-        // arrives before the window shows a run's disabled step button is still refused.
-        forward([&c, &onClick] {
-            if (c.enabled() && c.visible() && onClick) onClick();
-        });
-    });
-    return b;
-}
-
-PanelCheckBox* Form1View::checkBox(QWidget* parent, Control& c, const char* name, int l, int t,
-                                   int w, int h, std::function<void()> onClick) {
-    auto* box = new PanelCheckBox(QString(), parent);
-    box->setObjectName(QLatin1String(name));
-    box->setFont(PanelFont(false));
-    box->setGeometry(Twips(l, t, w, h));
-    bind(c, box, Kind::Check);
-    controlOf_[box] = &c;
-    box->setClickHandler([this, &c, onClick = std::move(onClick)] {
-        forward([&c, &onClick] {
-            if (c.enabled() && c.visible()) onClick();
-        });
-    });
-    return box;
-}
-
-QLineEdit* Form1View::lineEdit(QWidget* parent, Control& c, const char* name, int l, int t, int w,
-                               int h) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(QLatin1String(name));
-    e->setFont(PanelFont(false));
-    e->setGeometry(Twips(l, t, w, h));
-    e->setTextMargins(0, 0, 0, 0);
-    bind(c, e, Kind::Edit);
-    controlOf_[e] = &c;
-    connect(e, &QLineEdit::textEdited, this, [this, &c](const QString& text) {
-        forward([&c, t = text.toStdString()] { c.setText(t); });
-    });
-    return e;
-}
-
-void Form1View::buildDataMemory() {
-    QGroupBox* frame =
-        group(this, "Frame1", QStringLiteral("Memoria de DATOS"), 120, 0, 7935, 4815);
-
-    for (int i = 0; i < 2; ++i) {
-        auto* rp = cell(frame, model_.RP[static_cast<std::size_t>(i)], i == 0 ? 240 : 2280, 240,
-                        i == 0 ? 2055 : 1935, 255, true);
-        rp->setObjectName(QStringLiteral("RP_%1").arg(i));
-    }
-
-    auto regCell = [this](QWidget* parent, int key, int l, int t) {
-        PanelLabel* c = cell(parent, model_.REG(key), l, t, 375, 255, true);
-        c->setObjectName(QStringLiteral("REG_%1").arg(key));
-        c->setClickHandler([this, key] { cellClicked([this, key] { model_.REG_Click(key); }); });
-    };
-    auto heading = [this](QWidget* parent, int index, int l, int t) {
-        PanelLabel* c =
-            cell(parent, model_.dir[static_cast<std::size_t>(index)], l, t, 375, 255, true);
-        c->setObjectName(QStringLiteral("dir_%1").arg(index));
-    };
-
-    struct Row {
-        const char* name;   // register name of the bank-0 column, null for none
-        bool sharedColumn;  // cell between the bank columns (mirrored in both banks)
-        const char* bank1;  // name of the bank-1 register with storage of its own
-    };
-    static constexpr Row kRows[16] = {
-        {"INDF", false, nullptr},   {"RTCC", false, "OPTION"},  {"PCL", true, nullptr},
-        {"STATUS", true, nullptr},  {"FSR", true, nullptr},     {"PORTA", false, "TRISA"},
-        {"PORTB", false, "TRISB"},  {"--", true, nullptr},      {"EEDATA", false, "EECON1"},
-        {"EEADR", false, "EECON2"}, {"PCLATCH", true, nullptr}, {"INTCON", true, nullptr},
-        {nullptr, true, nullptr},   {nullptr, true, nullptr},   {nullptr, true, nullptr},
-        {nullptr, true, nullptr},
-    };
-    for (int r = 0; r < 16; ++r) {
-        const int top = 480 + 240 * r;
-        const Row& row = kRows[r];
-        heading(frame, r, 240, top);
-        if (row.name) label(frame, QLatin1String(row.name), 600, top, 1065, 255, true, true);
-        regCell(frame, r, row.sharedColumn ? 2040 : 1680, top);
-        if (r == 0) {
-            auto* arrow = label(frame, QStringLiteral("->"), 2040, top, 375, 255, true, false);
-            arrow->setAlignment(Qt::AlignCenter);
-            cell(frame, model_.INDF, 2400, top, 375, 255, true)
-                ->setObjectName(QStringLiteral("INDF"));
-        }
-        if (row.bank1) {
-            regCell(frame, 128 + r, 2400, top);
-            label(frame, QLatin1String(row.bank1), 2760, top, 1065, 255, true, true);
-        }
-        heading(frame, 80 + r, 3840, top);
-    }
-
-    label(frame, QStringLiteral("W"), 1200, 4440, 375, 255, true, true);
-    PanelLabel* w = cell(frame, model_.REGW, 1560, 4440, 375, 255, true);
-    w->setObjectName(QStringLiteral("REGW"));
-    w->setClickHandler([this] { cellClicked([this] { model_.REGW_Click(); }); });
-    label(frame, QStringLiteral("PC"), 2520, 4440, 375, 255, true, true);
-    PanelLabel* pc = cell(frame, model_.RegPC, 2880, 4440, 495, 255, true);
-    pc->setObjectName(QStringLiteral("RegPC"));
-    pc->setClickHandler([this] { cellClicked([this] { model_.RegPC_Click(); }); });
-
-    QGroupBox* user = group(frame, "Frame4", QStringLiteral("Usuario"), 4320, 240, 3495, 4215);
-    for (int k = 0; k < 4; ++k) {
-        for (int r = 0; r < 16; ++r) {
-            const int index = 16 + 16 * k + r;
-            heading(user, index, 120 + 840 * k, 240 + 240 * r);
-            regCell(user, index, 480 + 840 * k, 240 + 240 * r);
-        }
-    }
-}
-
-void Form1View::buildEeprom(QWidget* frame) {
-    for (int i = 0; i < 16; ++i) {
-        cell(frame, model_.dire[static_cast<std::size_t>(i)], 480 + 360 * i, 240, 375, 255, true)
-            ->setObjectName(QStringLiteral("dire_%1").arg(i));
-    }
-    for (int r = 0; r < 4; ++r)
-        label(frame, QStringLiteral("%1x").arg(r), 120, 480 + 240 * r, 375, 255, true, true);
-    for (int i = 0; i < kEepromCells; ++i) {
-        PanelLabel* c = cell(frame, model_.EE[static_cast<std::size_t>(i)], 480 + 360 * (i % 16),
-                             480 + 240 * (i / 16), 375, 255, true);
-        c->setObjectName(QStringLiteral("EE_%1").arg(i));
-        c->setClickHandler([this, i] { cellClicked([this, i] { model_.EE_Click(i); }); });
-    }
-}
-
-void Form1View::buildPic(QWidget* frame) {
-    label(frame, QStringLiteral("Frecuencia"), 120, 270, 855, 255, false, false);
-    lineEdit(frame, model_.FREC, "FREC", 960, 240, 615, 285);
-    label(frame, QStringLiteral("KHz"), 1680, 270, 375, 255, false, false);
-    checkBox(frame, model_.estsleep, "estsleep", 120, 600, 855, 255,
-             [this] { model_.estsleep.setValue(model_.estsleep.value() != 0 ? 0 : 1); });
-    // The switch's change handler is WATCHDOG_Click, so flipping the value is the whole click.
-    checkBox(frame, model_.WATCHDOG, "WATCHDOG", 1080, 600, 1155, 255,
-             [this] { model_.WATCHDOG.setValue(model_.WATCHDOG.value() != 0 ? 0 : 1); });
-    label(frame, QStringLiteral("Ciclos"), 480, 960, 495, 255, false, false);
-    cell(frame, model_.ciclos, 960, 960, 1095, 255, false)->setObjectName(QStringLiteral("ciclos"));
-    // The watchdog countdown never shows: no operation makes it visible.
-    label(frame, QStringLiteral("Watchdog"), 120, 1230, 855, 255, false, false)->hide();
-    cell(frame, model_.contawdt, 960, 1200, 1095, 255, false)
-        ->setObjectName(QStringLiteral("contawdt"));
-    button(frame, model_.por, "por", 2280, 240, 855, 375, [this] { model_.por_Click(); });
-    button(frame, model_.MCLR, "MCLR", 2280, 660, 855, 375, [this] { model_.MCLR_Click(); });
-    button(frame, model_.WDT, "WDT", 2280, 1080, 855, 375, [this] { model_.WDT_Click(); });
-}
-
-void Form1View::buildStack(QWidget* frame) {
-    for (int i = 0; i < kStackLevels; ++i) {
-        cell(frame, model_.pila[static_cast<std::size_t>(i)], 60 + 360 * i, 240, 375, 255, false)
-            ->setObjectName(QStringLiteral("pila_%1").arg(i));
-    }
-}
-
-void Form1View::buildEditing(QWidget* frame) {
-    label(frame, QStringLiteral("Dir."), 120, 240, 735, 255, true, true);
-    lineEdit(frame, model_.direc, "direc", 120, 520, 735, 285);
-    label(frame, QStringLiteral("Dato"), 840, 240, 735, 255, true, true);
-    datoEdit_ = lineEdit(frame, model_.dato, "dato", 840, 520, 735, 285);
-    button(frame, model_.aceptar, "aceptar", 1740, 240, 1095, 315, [this] {
-        model_.aceptar_Click();
-        // A refused value gives the box its focus and selection again.
-        datoSelectionDue_ = true;
-    });
-    button(frame, model_.cancelar, "cancelar", 1740, 540, 1095, 315,
-           [this] { model_.cancelar_Click(); });
-}
-
-void Form1View::buildFiles(QWidget* frame) {
-    button(frame, model_.cargar, "cargar", 240, 240, 975, 375, [this] { model_.cargar_Click(); });
-    button(frame, model_.salvar, "salvar", 240, 720, 975, 375, nullptr);
-    button(frame, model_.ensamblar, "ensamblar", 240, 1200, 975, 375,
-           [this] { model_.ensamblar_Click(); });
-    button(frame, model_.programar, "programar", 240, 1680, 975, 375,
-           [this] { model_.programar_Click(); });
-    button(frame, model_.editar, "editar", 240, 2160, 975, 375, [this] { model_.editar_Click(); });
-    button(frame, model_.fin, "fin", 240, 2640, 975, 375, [this] { model_.fin_Click(); });
-}
-
-void Form1View::buildPorts(QWidget* frame) {
-    for (int bit = 7; bit >= 0; --bit) {
-        auto* h =
-            label(frame, QString::number(bit), 1200 + 240 * (7 - bit), 240, 195, 255, true, false);
-        h->setAlignment(Qt::AlignCenter);
-    }
-    label(frame, QStringLiteral("PORTA"), 240, 480, 735, 255, true, true);
-    label(frame, QStringLiteral("PORTB"), 240, 720, 735, 255, true, true);
-    for (int bit = 0; bit < 5; ++bit) {
-        Control& c = model_.PA[static_cast<std::size_t>(bit)];
-        const QByteArray name = QStringLiteral("PA_%1").arg(bit).toLatin1();
-        checkBox(frame, c, name.constData(), 2880 - 240 * bit, 480, 255, 255, [this, bit, &c] {
-            c.setValue(c.value() != 0 ? 0 : 1);
-            model_.PA_Click(bit);
-        });
-    }
-    for (int bit = 0; bit < 8; ++bit) {
-        Control& c = model_.PB[static_cast<std::size_t>(bit)];
-        const QByteArray name = QStringLiteral("PB_%1").arg(bit).toLatin1();
-        checkBox(frame, c, name.constData(), 2880 - 240 * bit, 720, 255, 255, [this, bit, &c] {
-            c.setValue(c.value() != 0 ? 0 : 1);
-            model_.PB_Click(bit);
-        });
-    }
-}
-
-void Form1View::buildTimer(QWidget* frame) {
-    label(frame, QStringLiteral("Divisor"), 120, 240, 495, 255, false, false);
-    cell(frame, model_.divtim, 120, 480, 495, 255, true)->setObjectName(QStringLiteral("divtim"));
-    label(frame, QStringLiteral("Señal"), 720, 240, 735, 255, false, false);
-    cell(frame, model_.SENTIM, 720, 480, 735, 255, true)->setObjectName(QStringLiteral("SENTIM"));
-    // The T0CKI frequency setting never shows: no operation makes it visible.
-    label(frame, QStringLiteral("Frec."), 1560, 240, 735, 255, false, false)->hide();
-    lineEdit(frame, model_.FR, "FR", 1560, 480, 855, 285);
-    button(frame, model_.TOCKI, "TOCKI", 2520, 480, 735, 255, [this] { model_.TOCKI_Click(); });
-}
-
-void Form1View::buildProgram(QWidget* frame) {
-    listing_ = new QListWidget(frame);
+void Form1View::buildListing(const Place& place, QWidget* parent) {
+    listing_ = new QListView(parent);
     listing_->setObjectName(QStringLiteral("prg"));
-    listing_->setFont(PanelFont(false));
-    listing_->setGeometry(Twips(120, 240, 3135, 5130));
+    listing_->setFont(PanelFont(place.bold));
+    listing_->setGeometry(Pixels(place.at));
     listing_->setUniformItemSizes(true);
     listing_->setSelectionMode(QAbstractItemView::SingleSelection);
+    listing_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     listing_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     listing_->setItemDelegate(new ListingDelegate(kListingTabStop, listing_));
+    listingModel_ = new ListingModel(model_.prg, listing_);
+    listing_->setModel(listingModel_);
     listing_->viewport()->installEventFilter(new ListingMouse(
         listing_, [this](int row) { forward([this, row] { model_.prg.select(row); }); }));
     // Keyboard moves of the current row are the user's selections; the view's own moves are
-    // made with the list's signals blocked.
-    connect(listing_, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0) forward([this, row] { model_.prg.select(row); });
-    });
-
-    button(frame, model_.break_, "break", 120, 5520, 975, 375, [this] { model_.break_Click(); });
-    button(frame, model_.eje1, "eje1", 1200, 5520, 975, 375, [this] { model_.eje1_Click(); });
-    button(frame, model_.ejecutar, "ejecutar", 2280, 5520, 975, 375,
-           [this] { model_.ejecutar_Click(); });
+    // made with `settingSelection_` set.
+    connect(listing_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& now) {
+                if (settingSelection_ || !now.isValid()) return;
+                const int row = now.row();
+                forward([this, row] { model_.prg.select(row); });
+            });
 }
 
 // ---------------------------------------------------------------- events
+
+void Form1View::clicked(const ControlEntry& e, int index, QWidget* widget) {
+    QWidget* shows = widget;
+    for (const auto& [control, box] : kRefusalShows) {
+        if (e.name != control) continue;
+        if (const ControlEntry* target = FindControl(box)) shows = widgetOf(target->get(model_, 0));
+    }
+    QWidget* const outer = std::exchange(acting_, shows);
+    const std::uint64_t before = model_.panelRevision();
+    // The model is the authority on whether the control can be clicked: a click that arrives
+    // before the window shows a run's disabled step button is still refused.
+    forward([this, &e, index] {
+        if (Clickable(model_, e, index)) Click(model_, e, index);
+    });
+    acting_ = outer;
+    // A cell click that chose a target gives `dato` the focus, also when the model's focus
+    // already was there while the widget focus had moved to the listing (no model control).
+    if (e.kind == ControlKind::Cell && model_.panelRevision() != before) followModelFocus();
+}
 
 void Form1View::forward(const std::function<void()>& handler) {
     // A handler may be a continuous run that only returns when it stops: the display timer
@@ -419,21 +302,24 @@ void Form1View::forward(const std::function<void()>& handler) {
     if (!model_.running()) runTimer_.stop();
 }
 
-void Form1View::cellClicked(const std::function<void()>& handler) {
-    const std::uint64_t before = model_.panelRevision();
-    forward(handler);
-    // A click that chose a target gives `dato` the focus, also when the model's focus already
-    // was there while the widget focus had moved to the listing (which has no model control).
-    if (model_.panelRevision() != before) followModelFocus();
+void Form1View::refused() {
+    QWidget* target = acting_ ? acting_ : QApplication::focusWidget();
+    if (!target || !isAncestorOf(target) || target == flash_) return;
+    flash_->flash(target);
+    // A refused value is selected again for correction.
+    if (target == datoEdit_) datoSelectionDue_ = true;
+}
+
+QWidget* Form1View::widgetOf(const Control& c) const {
+    auto it = widgetOf_.find(&c);
+    return it == widgetOf_.end() ? nullptr : it->second;
 }
 
 void Form1View::followModelFocus() {
     const Control* f = model_.focus();
     if (!f) return;
-    auto it = widgetOf_.find(f);
-    if (it == widgetOf_.end()) return;
-    QWidget* w = it->second;
-    if (w->isEnabled() && !w->isHidden() && QApplication::focusWidget() != w)
+    QWidget* w = widgetOf(*f);
+    if (w && w->isEnabled() && !w->isHidden() && QApplication::focusWidget() != w)
         w->setFocus(Qt::OtherFocusReason);
 }
 
@@ -477,6 +363,7 @@ void Form1View::refresh() {
         ++refreshes_;
         for (Binding& b : bindings_)
             if (b.drawn != b.control->revision()) draw(b);
+        drawAccessKeys();
         drawListing();
         applyDatoSelection();
         drawFocus();
@@ -500,7 +387,10 @@ void Form1View::draw(Binding& b) {
             break;
         }
         case Kind::Button:
-            SetTextIfChanged(static_cast<QPushButton*>(w), text);
+            if (static_cast<QPushButton*>(w)->text() != text) {
+                static_cast<QPushButton*>(w)->setText(text);
+                accessKeysFresh_ = false;  // a caption sets its own access key
+            }
             break;
         case Kind::Check: {
             auto* box = static_cast<PanelCheckBox*>(w);
@@ -521,53 +411,53 @@ void Form1View::draw(Binding& b) {
     if (w->isHidden() == c.visible()) w->setVisible(c.visible());
 }
 
-void Form1View::drawListing() {
-    const ListBox& prg = model_.prg;
-    if (listingFresh_ && prg.revision() == listingDrawn_) return;
-    // A rebuild of the whole list changes at least one revision per row: then every row's
-    // text is compared, so no row can be missed by a coincidence of row revisions.
-    const bool rebuilt = !listingFresh_ || prg.revision() - listingDrawn_ >=
-                                               static_cast<std::uint32_t>(kProgramWords);
-    listingDrawn_ = prg.revision();
-    listingFresh_ = true;
-
-    const QSignalBlocker block(listing_);
-    const int n = prg.count();
-    if (listing_->count() != n) {
-        listing_->clear();
-        QStringList rows;
-        rows.reserve(n);
-        for (int i = 0; i < n; ++i)
-            rows.append(Q(prg.row(i)));
-        listing_->addItems(rows);
-        rowDrawn_.resize(static_cast<std::size_t>(n));
-        for (int i = 0; i < n; ++i)
-            rowDrawn_[static_cast<std::size_t>(i)] = prg.rowRevision(i);
-        selectionDrawn_ = prg.selectionRevision() + 1;
-    } else {
-        for (int i = 0; i < n; ++i) {
-            auto& drawn = rowDrawn_[static_cast<std::size_t>(i)];
-            if (!rebuilt && drawn == prg.rowRevision(i)) continue;
-            drawn = prg.rowRevision(i);
-            QListWidgetItem* item = listing_->item(i);
-            const QString t = Q(prg.row(i));
-            if (item->text() != t) item->setText(t);
-        }
-    }
-    if (prg.selectionRevision() != selectionDrawn_) {
-        selectionDrawn_ = prg.selectionRevision();
-        const int s = prg.selected();
-        if (s >= 0 && s < listing_->count()) {
-            listing_->setCurrentRow(s);
-            listing_->scrollToItem(listing_->item(s), QAbstractItemView::EnsureVisible);
-        } else {
-            listing_->setCurrentRow(-1);
-            listing_->clearSelection();
-        }
+void Form1View::drawAccessKeys() {
+    // "&Parar" and "&Programar" share Alt+P: during a run the key stops the run, otherwise
+    // the shared key would only move the focus between the two.
+    const bool running = model_.running();
+    if (accessKeysFresh_ && running == accessKeysRunning_) return;
+    accessKeysFresh_ = true;
+    accessKeysRunning_ = running;
+    const QKeySequence runKey =
+        runButton_ ? QKeySequence::mnemonic(runButton_->text()) : QKeySequence();
+    for (QPushButton* b : buttons_) {
+        const QKeySequence own = QKeySequence::mnemonic(b->text());
+        const QKeySequence key =
+            running && b != runButton_ && !own.isEmpty() && own == runKey ? QKeySequence() : own;
+        if (b->shortcut() != key) b->setShortcut(key);
     }
 }
 
+void Form1View::drawListing() {
+    const ListBox& prg = model_.prg;
+    if (listingFresh_ && prg.rowsRevision() == rowsDrawn_ &&
+        prg.selectionRevision() == selectionDrawn_)
+        return;
+    bool selectionDue = !listingFresh_ || prg.selectionRevision() != selectionDrawn_;
+    settingSelection_ = true;
+    if (!listingFresh_ || prg.rowsRevision() != rowsDrawn_) {
+        rowsDrawn_ = prg.rowsRevision();
+        // A reset loses the list's current row: select it again.
+        if (listingModel_->sync()) selectionDue = true;
+    }
+    listingFresh_ = true;
+    if (selectionDue) {
+        selectionDrawn_ = prg.selectionRevision();
+        const int s = prg.selected();
+        if (s >= 0 && s < listingModel_->rowCount()) {
+            const QModelIndex idx = listingModel_->index(s);
+            listing_->setCurrentIndex(idx);
+            listing_->scrollTo(idx, QAbstractItemView::EnsureVisible);
+        } else {
+            listing_->clearSelection();
+            listing_->setCurrentIndex(QModelIndex());
+        }
+    }
+    settingSelection_ = false;
+}
+
 void Form1View::applyDatoSelection() {
+    if (!datoEdit_) return;
     const int s = model_.dato.selStart();
     const int l = model_.dato.selLength();
     if (!datoSelectionDue_ && s == datoSelStart_ && l == datoSelLength_) return;

@@ -1,6 +1,7 @@
-// The Qt window of the simulator's front panel. It holds no chip state: every widget mirrors one
-// model control of a `Form1`, every user action goes to the model's handler, and the widgets are
-// brought in line with the model after each action (and at display rate during a run).
+// The Qt window of the simulator's front panel. It holds no chip state: it builds one widget per
+// element of the panel's control table (form1/controls.h), placed by its own geometry table
+// (form1_geometry.h); every user action goes to the model, and the widgets are brought in line
+// with the model after each action (and at display rate during a run).
 #pragma once
 
 #include <cstdint>
@@ -11,17 +12,18 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "form1/controls.h"
 #include "form1/form1.h"
 
-class QGroupBox;
 class QLineEdit;
-class QListWidget;
+class QListView;
 class QPushButton;
 
 namespace vintrel {
 
-class PanelLabel;
-class PanelCheckBox;
+class FlashOverlay;
+class ListingModel;
+struct Place;
 
 class Form1View : public QWidget {
     Q_OBJECT
@@ -40,6 +42,10 @@ class Form1View : public QWidget {
     // Refreshes that found something to redraw.
     std::uint64_t refreshCount() const { return refreshes_; }
 
+    // A refusal beep: blinks the refused box (or button), since desktop bells are mostly muted.
+    // The desktop platform calls it on every beep; other platforms may call it too.
+    void refused();
+
     // Interval of the display timer that refreshes the window during a continuous run.
     static constexpr int kRunRefreshMs = 25;
 
@@ -47,7 +53,6 @@ class Form1View : public QWidget {
     void closeEvent(QCloseEvent* e) override;
 
   private:
-    QMetaObject::Connection focusConnection_;
     enum class Kind : std::uint8_t { Label, Button, Check, Edit };
     struct Binding {
         const Control* control;
@@ -57,53 +62,41 @@ class Form1View : public QWidget {
         ColorRole color;
     };
 
-    // Runs a model handler for a user action, then redraws.
+    void build();
+    QWidget* bindElement(const ControlEntry& e, int index, const Place& place, QWidget* parent);
+    void buildListing(const Place& place, QWidget* parent);
+    // A user's click on a control element: through the control table's click rule.
+    void clicked(const ControlEntry& e, int index, QWidget* widget);
+    // Runs a model action for a user event, then redraws.
     void forward(const std::function<void()>& handler);
-    // Forwards a cell click, which chooses an editing target and moves the focus to `dato`.
-    void cellClicked(const std::function<void()>& handler);
     void draw(Binding& b);
     void drawListing();
+    void drawAccessKeys();
     void drawFocus();
     void applyDatoSelection();
     void onFocusChanged(QWidget* now);
     // After a handler that gives a control the focus: put the widget focus there too, even when
     // the model's focus did not change (the list box has no model control to hold it).
     void followModelFocus();
-
-    void bind(const Control& c, QWidget* w, Kind kind);
-    PanelLabel* cell(QWidget* parent, const Control& c, int l, int t, int w, int h, bool bold);
-    PanelLabel* label(QWidget* parent, const QString& text, int l, int t, int w, int h, bool bold,
-                      bool bordered);
-    QPushButton* button(QWidget* parent, Control& c, const char* name, int l, int t, int w, int h,
-                        std::function<void()> onClick);
-    PanelCheckBox* checkBox(QWidget* parent, Control& c, const char* name, int l, int t, int w,
-                            int h, std::function<void()> onClick);
-    QLineEdit* lineEdit(QWidget* parent, Control& c, const char* name, int l, int t, int w, int h);
-    QGroupBox* group(QWidget* parent, const char* name, const QString& caption, int l, int t, int w,
-                     int h);
-
-    void buildDataMemory();
-    void buildEeprom(QWidget* parent);
-    void buildPic(QWidget* parent);
-    void buildStack(QWidget* parent);
-    void buildEditing(QWidget* parent);
-    void buildFiles(QWidget* parent);
-    void buildPorts(QWidget* parent);
-    void buildTimer(QWidget* parent);
-    void buildProgram(QWidget* parent);
+    QWidget* widgetOf(const Control& c) const;
 
     Form1& model_;
     std::vector<Binding> bindings_;
     std::unordered_map<const Control*, QWidget*> widgetOf_;
     std::unordered_map<QWidget*, Control*> controlOf_;
+    std::vector<QPushButton*> buttons_;
+    QPushButton* runButton_ = nullptr;
+    bool accessKeysRunning_ = false;
+    bool accessKeysFresh_ = false;
 
-    QListWidget* listing_ = nullptr;
-    QLineEdit* datoEdit_ = nullptr;
-    std::vector<std::uint32_t> rowDrawn_;
-    std::uint32_t listingDrawn_ = 0;
+    QListView* listing_ = nullptr;
+    ListingModel* listingModel_ = nullptr;
+    std::uint32_t rowsDrawn_ = 0;
     std::uint32_t selectionDrawn_ = 0;
     bool listingFresh_ = false;
+    bool settingSelection_ = false;
 
+    QLineEdit* datoEdit_ = nullptr;
     std::uint64_t panelDrawn_ = 0;
     bool panelFresh_ = false;
     std::uint32_t focusDrawn_ = 0;
@@ -111,10 +104,15 @@ class Form1View : public QWidget {
     int datoSelLength_ = -1;
     bool datoSelectionDue_ = false;
 
+    // The widget the user is acting on, whose blink shows a refusal.
+    QWidget* acting_ = nullptr;
+    FlashOverlay* flash_ = nullptr;
+
     bool refreshing_ = false;
     bool refreshAgain_ = false;
     std::uint64_t refreshes_ = 0;
     QTimer runTimer_;
+    QMetaObject::Connection focusConnection_;
 };
 
 }  // namespace vintrel

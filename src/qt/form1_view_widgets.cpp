@@ -4,6 +4,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QStyleOptionButton>
+
+#include <algorithm>
 
 namespace vintrel {
 
@@ -11,6 +14,12 @@ namespace {
 // The grid lines of the panel: cells overlap their neighbours by one pixel, so one grey line
 // separates two cells.
 const QColor kBorder(0x80, 0x80, 0x80);
+// An output pin's mark: red like a lit LED when high, the panel's grey when low.
+const QColor kPinHigh(0xE0, 0x20, 0x20);
+const QColor kPinLow(0xD4, 0xD0, 0xC8);
+const QColor kPinOutline(0x40, 0x40, 0x40);
+// The refusal blink.
+const QColor kFlash(0xE0, 0x20, 0x20);
 }  // namespace
 
 PanelLabel::PanelLabel(const QString& text, bool bordered, QWidget* parent)
@@ -72,6 +81,112 @@ PanelCheckBox::PanelCheckBox(const QString& text, QWidget* parent) : QCheckBox(t
 
 void PanelCheckBox::nextCheckState() {
     if (onClick_) onClick_();
+}
+
+void PanelCheckBox::paintEvent(QPaintEvent* e) {
+    if (!pinLook_ || isEnabled()) {
+        QCheckBox::paintEvent(e);
+        return;
+    }
+    // An output pin: a round mark, filled red for a high level, hollow for a low one, where
+    // the box would be.
+    QStyleOptionButton opt;
+    initStyleOption(&opt);
+    const QRect box = style()->subElementRect(QStyle::SE_CheckBoxIndicator, &opt, this);
+    const int d = std::min(box.width(), box.height()) - 2;
+    const QRectF mark(box.center().x() - d / 2.0 + 0.5, box.center().y() - d / 2.0 + 0.5, d, d);
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(kPinOutline, 1));
+    p.setBrush(isChecked() ? QBrush(kPinHigh) : QBrush(kPinLow));
+    p.drawEllipse(mark);
+}
+
+void PanelLineEdit::focusInEvent(QFocusEvent* e) {
+    QLineEdit::focusInEvent(e);
+    // The model may select the text on getting the focus; the window draws that selection
+    // after this event and before the press that gave the focus arrives.
+    keepSelection_ = e->reason() == Qt::MouseFocusReason;
+}
+
+void PanelLineEdit::focusOutEvent(QFocusEvent* e) {
+    keepSelection_ = false;
+    swallowing_ = false;
+    QLineEdit::focusOutEvent(e);
+}
+
+void PanelLineEdit::mousePressEvent(QMouseEvent* e) {
+    if (keepSelection_ && e->button() == Qt::LeftButton && hasSelectedText()) {
+        keepSelection_ = false;
+        swallowing_ = true;
+        e->accept();
+        return;
+    }
+    keepSelection_ = false;
+    QLineEdit::mousePressEvent(e);
+}
+
+void PanelLineEdit::mouseMoveEvent(QMouseEvent* e) {
+    if (swallowing_) {
+        e->accept();
+        return;
+    }
+    QLineEdit::mouseMoveEvent(e);
+}
+
+void PanelLineEdit::mouseReleaseEvent(QMouseEvent* e) {
+    if (swallowing_) {
+        swallowing_ = false;
+        e->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(e);
+}
+
+void PanelLineEdit::mouseDoubleClickEvent(QMouseEvent* e) {
+    swallowing_ = false;
+    QLineEdit::mouseDoubleClickEvent(e);
+}
+
+FlashOverlay::FlashOverlay(QWidget* window) : QWidget(window) {
+    setObjectName(QStringLiteral("flash"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+    hide();
+    timer_.setInterval(kBlinkMs);
+    connect(&timer_, &QTimer::timeout, this, [this] { step(); });
+}
+
+void FlashOverlay::flash(QWidget* target) {
+    if (!target) return;
+    target_ = target;
+    phase_ = 0;
+    const QPoint topLeft = target->mapTo(parentWidget(), QPoint(0, 0));
+    // A little larger than the target, so the frame shows around a sunken box too.
+    setGeometry(QRect(topLeft, target->size()).adjusted(-2, -2, 2, 2));
+    raise();
+    show();
+    timer_.start();
+}
+
+void FlashOverlay::step() {
+    ++phase_;
+    if (phase_ >= kBlinks) {
+        timer_.stop();
+        hide();
+        target_ = nullptr;
+        return;
+    }
+    setVisible(phase_ % 2 == 0);
+}
+
+void FlashOverlay::paintEvent(QPaintEvent* /*e*/) {
+    QPainter p(this);
+    QColor fill = kFlash;
+    fill.setAlpha(90);
+    p.fillRect(rect(), fill);
+    p.setPen(QPen(kFlash, 2));
+    p.drawRect(rect().adjusted(1, 1, -1, -1));
 }
 
 ListingDelegate::ListingDelegate(int tabStop, QObject* parent)

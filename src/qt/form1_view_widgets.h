@@ -8,7 +8,9 @@
 #include <QColor>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 namespace vintrel {
 
@@ -45,17 +47,63 @@ class PanelGroup : public QGroupBox {
 };
 
 // A check box that never toggles itself: a click only runs the callback, and the box shows
-// whatever value the model then holds.
+// whatever value the model then holds. A port pin that is an output (a disabled box) shows its
+// level as a filled mark instead of a greyed box, so it reads at a glance.
 class PanelCheckBox : public QCheckBox {
   public:
     PanelCheckBox(const QString& text, QWidget* parent);
     void setClickHandler(std::function<void()> h) { onClick_ = std::move(h); }
+    void setPinLook(bool on) { pinLook_ = on; }
 
   protected:
     void nextCheckState() override;
+    void paintEvent(QPaintEvent* e) override;
 
   private:
     std::function<void()> onClick_;
+    bool pinLook_ = false;
+};
+
+// A text box whose text, when a mouse click gives it the focus with the text selected, stays
+// selected: the click that enters the box does not place the cursor, so typing replaces the
+// whole value. Clicks into a box that already has the focus place the cursor as usual.
+class PanelLineEdit : public QLineEdit {
+  public:
+    explicit PanelLineEdit(QWidget* parent) : QLineEdit(parent) {}
+
+  protected:
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+  private:
+    bool keepSelection_ = false;  // the focus came with a mouse press
+    bool swallowing_ = false;     // between the entering press and its release
+};
+
+// A short blink over a widget that refused a click: the beep alone is muted on most desktops.
+// It is a child of the window drawn on top of the target; it takes no input.
+class FlashOverlay : public QWidget {
+  public:
+    explicit FlashOverlay(QWidget* window);
+    // Blinks over `target` (twice, about half a second in all); a new flash replaces a running one.
+    void flash(QWidget* target);
+    QWidget* target() const { return target_; }
+
+    static constexpr int kBlinkMs = 120;
+    static constexpr int kBlinks = 4;  // on, off, on, off
+
+  protected:
+    void paintEvent(QPaintEvent* e) override;
+
+  private:
+    void step();
+    QWidget* target_ = nullptr;
+    int phase_ = 0;
+    QTimer timer_;
 };
 
 // Draws a listing row's tab-separated fields at fixed tab stops, so address, word and mnemonic

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <QString>
 #include <QStringList>
@@ -23,6 +25,8 @@ QString QtMessageText(std::string_view text);
 class QtPlatform : public Platform {
   public:
     void beep() override;
+    // Told after every beep: the window blinks the refused box, as desktop bells are mostly muted.
+    void setBeepObserver(std::function<void()> observer) { beepObserver_ = std::move(observer); }
     bool messageBox(std::string_view text, MessageButtons buttons, MessageAlign align) override;
     std::string openFileDialog(std::string_view filter, std::string_view defaultExt) override;
     // Handles pending events, but at most once a millisecond: a continuous run yields after
@@ -35,11 +39,14 @@ class QtPlatform : public Platform {
 
     // Minimum time between two pumps of the event loop in yield().
     static constexpr std::chrono::microseconds kYieldInterval{1000};
+    static constexpr int kYieldsPerClockRead = 64;
 
   private:
+    std::function<void()> beepObserver_;
     std::chrono::steady_clock::time_point lastPump_{};
     // The folder of the file chosen last in this run; the next Open dialog starts there.
     QString lastFolder_;
+    int yieldsUnseen_ = 0;
 };
 
 }  // namespace vintrel
