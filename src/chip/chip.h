@@ -8,7 +8,7 @@
 //   register_file.cpp     ReadRegister, ReadFileRegister, WriteRegister, changeindf
 //   executor.cpp          Step, ExecuteInstruction, PushStack, PopStack
 //   register_effects.cpp  REG_Change, selpag, RegPC_Change, FR_Change, WATCHDOG_Click
-//   timer0.cpp            Timer0Update
+//   timer0.cpp            Timer0Update (its tick)
 //   resets.cpp            PowerOnReset, MclrReset, WatchdogReset
 #pragma once
 
@@ -120,7 +120,12 @@ class Chip final : private ChangeListener {
         " RBP=  IEG=  RTS=  RTE=  PSA=  PS2=  PS1=  PS0= ";
 
     // ---- Timer0 ----
-    void Timer0Update();
+    // Turns at most one divisor's worth of prescaler pulses into one TMR0 increment.
+    void Timer0Update() {
+        if (!InternalClock() && !TOCKI.enabled()) return;
+        const std::int64_t d = divtim.decValue();
+        if (d <= PrescalerCount) Timer0Tick(d);
+    }
     void TOCKI_Click() { ++PrescalerCount; }
     // SENTIM reads "Int."; kept as a flag beside the caption, which only OPTION's effect sets.
     bool InternalClock() const { return internalClock_; }
@@ -144,6 +149,7 @@ class Chip final : private ChangeListener {
     }
     [[gnu::noinline]] void RegisterEffect(int key);
     void RegPC_ChangeText();
+    [[gnu::noinline]] void Timer0Tick(std::int64_t divisor);
     // The INDF display reads the register FSR points at (a port is sampled afresh by every
     // read). After any other register's change it would show what it already shows.
     [[gnu::always_inline]] bool IndfMayChange(int key) const {
@@ -156,14 +162,23 @@ class Chip final : private ChangeListener {
         const bool ownBank1 = fsr == 129 || fsr == 133 || fsr == 134 || fsr == 136 || fsr == 137;
         return fsr >= 128 && !ownBank1 ? fsr - 128 : fsr;
     }
-    int Bank() const { return (static_cast<int>(REG(3).hexValue()) & 0x60) >> 5; }
-    bool PclSeenDuring(const Instruction& in, int word) const {
-        if (word < 0x2000 && in.f == 2) return true;
+    [[gnu::always_inline]] int Bank() const { return (static_cast<int>(REG(3).hexValue()) & 0x60) >> 5; }
+    bool PclSeenDuring(const Instruction& in) const {
+        if (in.readsPcl) return true;
         return !(StatusReg & 0x80) && (indfKey_ == 2 || indfKey_ == kAnyKey);
     }
-    // `word` is masked to 14 bits.
-    void Execute(const Instruction& in, int word);
-    const Instruction& Decoded(int address);
+    // `word` is masked to 14 bits. The burst's copy is inlined into its loop.
+    [[gnu::noinline]] void Execute(const Instruction& in, int word);
+    [[gnu::always_inline]] inline void ExecuteInline(const Instruction& in, int word);
+    [[gnu::always_inline]] const Instruction& Decoded(int address) {
+        const auto a = static_cast<std::size_t>(address);
+        const int word = ProgramMemory[a];
+        if (decodedWord_[a] != word) {
+            decoded_[a] = Decode(word);
+            decodedWord_[a] = word;
+        }
+        return decoded_[a];
+    }
     // Change dispatch ids beyond the register keys 0..255.
     enum : int { kRegPCId = 256, kFRId, kWatchdogId };
     void ControlChanged(int id) override;
@@ -173,6 +188,7 @@ class Chip final : private ChangeListener {
     static void ShowLatch(Control* pins, int count, int portValue);
     static void SetDirections(Control* pins, int count, int trisValue);
     [[gnu::noinline]] int ReadOtherRegister(int address);
+    int StackDepth() const;
     void RestartCounters();
     void ResetControlRegisters();
 
@@ -182,6 +198,7 @@ class Chip final : private ChangeListener {
     int indfKey_ = 0;  // IndfKeyOf(FSR)
     // Inside a burst: RegPC's new value waits in ProgramCounter until the burst ends.
     bool deferPc_ = false;
+    int stackDepth_ = 0;  // a hint: StackDepth() checks it
     bool pcPending_ = false;
     // The program words decoded, each beside the word it was decoded from.
     std::array<int, kProgramWords> decodedWord_;

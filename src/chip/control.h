@@ -54,7 +54,7 @@ class Control {
     void setText(std::string_view t);
     // Fast path for HexPad(value, width): same observable effect as setText(HexPad(...)).
     // The executor writes about ten cells an instruction, so the unchanged case is inline.
-    void setHex(std::int64_t value, int width) {
+    [[gnu::always_inline]] void setHex(std::int64_t value, int width) {
         if (assignHex(value, width)) notify();
     }
     // setHex without running the change handler: true when the text changed (the revision is
@@ -80,23 +80,27 @@ class Control {
         setNumberSlow(value);
     }
     // The text read as hexadecimal (placeholders read 0).
-    std::int64_t hexValue() const { return form_ == Form::Hex ? num_ : hexValueSlow(); }
+    [[gnu::always_inline]] std::int64_t hexValue() const {
+        return form_ == Form::Hex ? num_ : hexValueSlow();
+    }
     // The text read as a decimal number.
     std::int64_t decValue() const { return form_ == Form::Dec ? num_ : decValueSlow(); }
     // Gives this control the other's text, with the same effects as setText(other.text()).
     void copyText(const Control& other) {
-        if (other.form_ == Form::Hex)
+        if (other.form_ == Form::Hex) {
             setHex(other.num_, other.width_);
-        else
-            copyTextSlow(other);
+            return;
+        }
+        // Two texts that already agree (the empty levels of the stack): nothing to do.
+        if (other.form_ == Form::Str && form_ == Form::Str && SameChars(str_, other.str_)) return;
+        copyTextSlow(other);
     }
     bool textIs(std::string_view t) const {
-        if (form_ != Form::Str) return textIsSlow(t);
-        if (str_.size() != t.size()) return false;
-        // Panel texts are a few characters: a plain loop beats a library call.
-        for (std::size_t i = 0; i < t.size(); ++i)
-            if (str_[i] != t[i]) return false;
-        return true;
+        if (form_ == Form::Str) return SameChars(str_, t);
+        // A hex text has exactly its width in upper-case hex digits ("---" is never one).
+        if (form_ == Form::Hex && (t.size() != width_ || t.empty() || !IsHexDigit(t[0])))
+            return false;
+        return textIsSlow(t);
     }
     // True when the text is exactly HexPad(hexValue(), width).
     bool isHex(int width) const { return form_ == Form::Hex && width_ == width; }
@@ -144,6 +148,14 @@ class Control {
 
   private:
     enum class Form : std::uint8_t { Str, Hex, Dec };
+    static bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+    // Panel texts are a few characters: a plain loop beats a library call.
+    static bool SameChars(std::string_view a, std::string_view b) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i)
+            if (a[i] != b[i]) return false;
+        return true;
+    }
     [[gnu::always_inline]] void touched() {
         ++revision_;
         if (panelRevision_) ++*panelRevision_;

@@ -34,28 +34,31 @@ inline int Logic(int& status, int result) {
 
 }  // namespace
 
+// The levels holding an address are the top `depth` ones, the rest show "---": only those
+// levels move. A stack found otherwise (never by the panel's own writes) moves level by level.
+int Chip::StackDepth() const {
+    const auto empty = [this](int i) { return pila[static_cast<std::size_t>(i)].textIs("---"); };
+    const int d = stackDepth_;
+    if ((d == kStackLevels || empty(d)) && (d == 0 || !empty(d - 1))) return d;
+    return kStackLevels;
+}
+
 void Chip::PushStack(int address) {
-    for (int i = kStackLevels - 2; i >= 0; --i)
+    const int d = StackDepth();
+    for (int i = (d < kStackLevels ? d : kStackLevels - 1) - 1; i >= 0; --i)
         pila[static_cast<std::size_t>(i + 1)].copyText(pila[static_cast<std::size_t>(i)]);
     pila[0].setHex(address, 3);
+    stackDepth_ = d < kStackLevels ? d + 1 : kStackLevels;
 }
 
 int Chip::PopStack() {
+    const int d = StackDepth();
     const int result = static_cast<int>(pila[0].hexValue());
-    for (int i = 0; i < kStackLevels - 1; ++i)
+    for (int i = 0; i < d - 1; ++i)
         pila[static_cast<std::size_t>(i)].copyText(pila[static_cast<std::size_t>(i + 1)]);
-    pila[kStackLevels - 1].setText("---");
+    pila[static_cast<std::size_t>(d > 0 ? d - 1 : 0)].setText("---");
+    stackDepth_ = d > 0 ? d - 1 : 0;
     return result;
-}
-
-const Instruction& Chip::Decoded(int address) {
-    const auto a = static_cast<std::size_t>(address);
-    const int word = ProgramMemory[a];
-    if (decodedWord_[a] != word) {
-        decoded_[a] = Decode(word);
-        decodedWord_[a] = word;
-    }
-    return decoded_[a];
 }
 
 void Chip::Step() {
@@ -86,7 +89,7 @@ bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
         skip = false;
         ProgramCounter = pc;
         const int word = ProgramMemory[static_cast<std::size_t>(pc)];
-        Execute(Decoded(pc), word & 0x3FFF);
+        ExecuteInline(Decoded(pc), word & 0x3FFF);
         Timer0Update();
         pc = ProgramCounter;
     }
@@ -108,8 +111,12 @@ void Chip::ExecuteInstruction(int word) {
 }
 
 void Chip::Execute(const Instruction& in, int word) {
+    ExecuteInline(in, word);
+}
+
+inline void Chip::ExecuteInline(const Instruction& in, int word) {
     ProgramCounter = (ProgramCounter + 1) & 0x3FF;
-    if (PclSeenDuring(in, word)) SetPC(ProgramCounter);
+    if (PclSeenDuring(in)) SetPC(ProgramCounter);
     CycleCount += 1 + ExtraCycle;
     if (InternalClock()) PrescalerCount += 1 + ExtraCycle;
     ExtraCycle = 0;

@@ -15,6 +15,7 @@ void Chip::RestartCounters() {
     ciclos.setNumber(0);
     for (auto& p : pila)
         p.setText("---");
+    stackDepth_ = 0;
 }
 
 // The registers every reset sets to the same value, whatever the sleep state.
