@@ -2,8 +2,8 @@
 // change effect, listing selection, cycle display and Timer0 update live.
 #include <benchmark/benchmark.h>
 
-#include "core/form1.h"
-#include "platform/scripted_platform.h"
+#include "form1/form1.h"
+#include "host/scripted_platform.h"
 
 namespace {
 
@@ -13,7 +13,7 @@ constexpr int kLoop[] = {0x3010, 0x008C, 0x0A8D, 0x078E, 0x0D8F, 0x0B8C, 0x2802,
 
 void LoadLoop(vintrel::Form1& f) {
     for (std::size_t i = 0; i < std::size(kLoop); ++i)
-        f.ProgramMemory[i] = kLoop[i];
+        f.chip.ProgramMemory[i] = kLoop[i];
     f.listaprog();
 }
 
@@ -22,7 +22,7 @@ void BM_SingleStep(benchmark::State& state) {
     vintrel::Form1 f(platform);
     LoadLoop(f);
     // Internal clock, prescaler 1:2, so Timer0 moves too.
-    f.REG(129).setHex(0x00, 2);
+    f.chip.REG(129).setHex(0x00, 2);
     for (auto _ : state)
         f.eje1_Click();
     state.counters["instr/s"] =
@@ -34,7 +34,7 @@ void BM_ContinuousRun(benchmark::State& state) {
     vintrel::ScriptedPlatform platform;
     vintrel::Form1 f(platform);
     LoadLoop(f);
-    f.REG(129).setHex(0x00, 2);
+    f.chip.REG(129).setHex(0x00, 2);
     constexpr long kSteps = 1'000'000;
     long target = 0;
     platform.onYield = [&] {

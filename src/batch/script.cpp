@@ -755,11 +755,11 @@ void BatchRunner::Impl::state() {
     out << R"(,"cycles":)" << JsonString(f.ciclos.text()) << R"(,"sleep":)" << f.estsleep.value()
         << R"(,"SENTIM":)" << JsonString(f.SENTIM.text()) << R"(,"divtim":)"
         << JsonString(f.divtim.text()) << R"(,"WATCHDOG":)" << f.WATCHDOG.value()
-        << R"(,"running":)" << Bool(form.running())
-        << R"(,"module":{"ProgramCounter":)" << f.ProgramCounter << R"(,"StatusReg":)"
-        << f.StatusReg << R"(,"CycleCount":)" << f.CycleCount << R"(,"ExtraCycle":)" << f.ExtraCycle
-        << R"(,"PrescalerCount":)" << f.PrescalerCount << R"(,"BreakpointSkip":)"
-        << (form.BreakpointSkip ? 1 : 0) << R"(,"EepromUnlock":)" << f.EepromUnlock << "}}\n";
+        << R"(,"running":)" << Bool(form.running()) << R"(,"module":{"ProgramCounter":)"
+        << f.ProgramCounter << R"(,"StatusReg":)" << f.StatusReg << R"(,"CycleCount":)"
+        << f.CycleCount << R"(,"ExtraCycle":)" << f.ExtraCycle << R"(,"PrescalerCount":)"
+        << f.PrescalerCount << R"(,"BreakpointSkip":)" << (form.BreakpointSkip ? 1 : 0)
+        << R"(,"EepromUnlock":)" << f.EepromUnlock << "}}\n";
 }
 
 void BatchRunner::Impl::expect(const Command& cmd) {

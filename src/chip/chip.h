@@ -162,7 +162,9 @@ class Chip final : private ChangeListener {
         const bool ownBank1 = fsr == 129 || fsr == 133 || fsr == 134 || fsr == 136 || fsr == 137;
         return fsr >= 128 && !ownBank1 ? fsr - 128 : fsr;
     }
-    [[gnu::always_inline]] int Bank() const { return (static_cast<int>(REG(3).hexValue()) & 0x60) >> 5; }
+    [[gnu::always_inline]] int Bank() const {
+        return (static_cast<int>(REG(3).hexValue()) & 0x60) >> 5;
+    }
     bool PclSeenDuring(const Instruction& in) const {
         if (in.readsPcl) return true;
         return !(StatusReg & 0x80) && (indfKey_ == 2 || indfKey_ == kAnyKey);

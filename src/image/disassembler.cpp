@@ -75,19 +75,38 @@ std::string Disassemble(int word) {
         case Op::MOVWF:
         case Op::CLRF:
             return t.put(' ').hex(in.f, 2).str();
-        case Op::ADDWF: case Op::ANDWF: case Op::COMF: case Op::DECF: case Op::DECFSZ:
-        case Op::INCF: case Op::INCFSZ: case Op::IORWF: case Op::MOVF: case Op::RLF:
-        case Op::RRF: case Op::SUBWF: case Op::SWAPF: case Op::XORWF:
+        case Op::ADDWF:
+        case Op::ANDWF:
+        case Op::COMF:
+        case Op::DECF:
+        case Op::DECFSZ:
+        case Op::INCF:
+        case Op::INCFSZ:
+        case Op::IORWF:
+        case Op::MOVF:
+        case Op::RLF:
+        case Op::RRF:
+        case Op::SUBWF:
+        case Op::SWAPF:
+        case Op::XORWF:
             t.put(' ').hex(in.f, 2);
             if (in.d == 0) t.put(",W");
             return t.str();
-        case Op::BCF: case Op::BSF: case Op::BTFSC: case Op::BTFSS:
+        case Op::BCF:
+        case Op::BSF:
+        case Op::BTFSC:
+        case Op::BTFSS:
             return t.put(' ').hex(in.f, 2).put(',').put(static_cast<char>('0' + in.b)).str();
         case Op::CALL:
         case Op::GOTO:
             return t.put(' ').hex(in.k, 3).str();
-        case Op::ADDLW: case Op::ANDLW: case Op::IORLW: case Op::MOVLW: case Op::RETLW:
-        case Op::SUBLW: case Op::XORLW:
+        case Op::ADDLW:
+        case Op::ANDLW:
+        case Op::IORLW:
+        case Op::MOVLW:
+        case Op::RETLW:
+        case Op::SUBLW:
+        case Op::XORLW:
             return t.put(' ').hex(in.k, 2).str();
         case Op::TRIS:
             return t.put(' ').put(static_cast<char>('0' + (in.f & 7))).str();

@@ -7,8 +7,8 @@
 
 #include "form1/form1.h"
 #include "qt/form1_view.h"
-#include "qt/qt_platform.h"
 #include "qt/form2.h"
+#include "qt/qt_platform.h"
 #include "spanish_qt.h"
 
 namespace {

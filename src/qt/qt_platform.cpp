@@ -114,10 +114,8 @@ std::string QtPlatform::openFileDialog(std::string_view filter, std::string_view
 }
 
 void QtPlatform::yield() {
-    // Reading the clock costs more than an instruction on some virtual machines: look at it
-    // only every few yields (a few microseconds of instructions).
-    if (++yieldsUnseen_ < kYieldsPerClockRead) return;
-    yieldsUnseen_ = 0;
+    // Reading the clock costs more than an instruction on some virtual machines: the yields
+    // in between are idle ones (idleYields), which a run loop does not even call.
     const auto now = std::chrono::steady_clock::now();
     if (now - lastPump_ < kYieldInterval) return;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
