@@ -1,106 +1,372 @@
-// The HEX loader fed whole files: any bytes, any line endings, any length. Besides not
-// crashing, a load must never leave a program word or EEPROM byte that no record of the file
-// could have written, and the listing must show program memory as loaded.
+// The HEX loader as a round trip. From the input comes a random image (program words, EEPROM
+// bytes, the configuration word, ID words), written as INHX8M with random record lengths, order,
+// rounding of addresses and counts, digit case and line ends. Loading it through Form1::carga
+// must give back exactly that image, silently. Then one random corruption of the same file must
+// end the load with the loader's message for it, keeping exactly what came before the fault.
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "fuzz/invariants.h"
-#include "platform/scripted_platform.h"
+#include "form1/form1.h"
+#include "fuzz/source.h"
+#include "host/scripted_platform.h"
 
 namespace {
 
-std::string ScratchFile() {
-    char name[] = "/tmp/vintrel-fuzz-hex-XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd < 0) std::abort();
-    close(fd);
-    return name;
+using vintrel::fuzz::Source;
+
+enum class Kind { Program, Eeprom, Config, Id, Raw };
+
+struct Record {
+    Kind kind = Kind::Program;
+    int word = 0;            // word address of the first word
+    std::vector<int> words;  // 16-bit words (low byte, high byte in the file)
+    int type = 0;
+    int checksumDelta = 0;  // added to the right checksum
+    std::string raw;        // Kind::Raw: the line as it stands
+};
+
+struct Image {
+    std::array<int, vintrel::kProgramWords> program{};
+    std::array<int, vintrel::kEepromCells> eeprom{};
+    int watchdog = 0;
+};
+
+std::string Hex(int value, int digits) {
+    static const char* kDigits = "0123456789ABCDEF";
+    std::string s(static_cast<std::size_t>(digits), '0');
+    for (int i = digits - 1; i >= 0; --i, value >>= 4)
+        s[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
+    return s;
 }
 
-int Nibbles(const std::string& line, std::size_t pos, std::size_t len) {
-    return static_cast<int>(
-        vintrel::HexValue(line.substr(pos < line.size() ? pos : line.size(), len)));
+// A byte address or count n that the loader halves (a half rounding to even) back to `half`.
+int Doubled(Source& in, int half) {
+    if (half % 2 == 0 && in.chance(64)) return 2 * half + (in.coin() ? 1 : -1) * (half > 0);
+    return 2 * half;
 }
 
-// Marks the word addresses each record could reach: its first word address and as many words
-// as its byte count allows. Only the first word's address decides the region.
-void Reach(const std::string& line, std::vector<bool>& program, std::vector<bool>& eeprom) {
-    if (line.size() < 9 || line[0] != ':') return;
-    const int count = Nibbles(line, 1, 2);
-    const int address = Nibbles(line, 3, 4);
-    // Word address and count are halves rounded to even; allow the neighbours too.
-    const int first = address / 2;
-    const int words = count / 2 + 1;
-    for (int w = first; w <= first + words + 1; ++w) {
-        if (w >= 0 && w < vintrel::kProgramWords) program[static_cast<std::size_t>(w)] = true;
-        const int e = w - 0x2100;
-        if (e >= 0 && e < vintrel::kEepromCells) eeprom[static_cast<std::size_t>(e)] = true;
+[[clang::no_sanitize("coverage")]] std::string Encode(Source& in, const Record& r) {
+    if (r.kind == Kind::Raw) return r.raw;
+    const int count = Doubled(in, static_cast<int>(r.words.size()));
+    const int address = Doubled(in, r.word);
+    std::string line = Hex(count, 2) + Hex(address, 4) + Hex(r.type, 2);
+    int sum = count + (address >> 8) + (address & 0xFF) + r.type;
+    for (int w : r.words) {
+        line += Hex(w & 0xFF, 2) + Hex(w >> 8, 2);
+        sum += (w & 0xFF) + (w >> 8);
     }
+    line += Hex((-sum + r.checksumDelta) & 0xFF, 2);
+    const int style = in.byte() % 3;  // upper, lower, or mixed case
+    for (char& c : line) {
+        if (c >= 'A' && c <= 'F' && (style == 1 || (style == 2 && in.coin()))) c += 'a' - 'A';
+    }
+    return ":" + line;
+}
+
+std::string EndRecord(Source& in) {
+    return in.coin() ? ":00000001FF" : ":00000001ff";
+}
+
+// Adds records for the runs of set addresses in [0, n), each cut into random lengths.
+[[clang::no_sanitize("coverage")]] void AddRuns(Source& in, std::vector<Record>& out, Kind kind,
+                                                int base, const std::vector<int>& v,
+                                                const std::vector<bool>& set) {
+    const int n = static_cast<int>(v.size());
+    for (int a = 0; a < n;) {
+        if (!set[static_cast<std::size_t>(a)]) {
+            ++a;
+            continue;
+        }
+        Record r;
+        r.kind = kind;
+        r.word = base + a;
+        const int len = in.range(1, 16);
+        while (a < n && set[static_cast<std::size_t>(a)] && static_cast<int>(r.words.size()) < len)
+            r.words.push_back(v[static_cast<std::size_t>(a++)]);
+        out.push_back(r);
+    }
+}
+
+// What the loader leaves after reading `records` in order, the record at `stop` applied only
+// for its first `partial` words (and nothing read after it).
+[[clang::no_sanitize("coverage")]] void Apply(Image& img, const std::vector<Record>& records,
+                                              std::size_t stop, std::size_t partial) {
+    for (std::size_t i = 0; i < records.size() && i <= stop; ++i) {
+        const Record& r = records[i];
+        const std::size_t n = i == stop ? partial : r.words.size();
+        for (std::size_t k = 0; k < n && k < r.words.size(); ++k) {
+            const int a = r.word + static_cast<int>(k);
+            if (r.kind == Kind::Program) img.program[static_cast<std::size_t>(a)] = r.words[k];
+            if (r.kind == Kind::Eeprom)
+                img.eeprom[static_cast<std::size_t>(a - 0x2100)] = r.words[k] & 0xFF;
+            if (r.kind == Kind::Config && k == 0) img.watchdog = (r.words[0] & 4) ? 1 : 0;
+        }
+    }
+}
+
+struct Loader {
+    vintrel::ScriptedPlatform platform;
+    vintrel::Form1 form{platform};
+    std::string path;
+
+    Loader() {
+        // tmpfs where there is one: on a disk file system every rewrite flushes.
+        char name[] = "/dev/shm/vintrel-fuzz-hex-XXXXXX";
+        int fd = mkstemp(name);
+        if (fd < 0) {
+            std::snprintf(name, sizeof name, "%s", "/tmp/vintrel-fuzz-hex-XXXXXX");
+            fd = mkstemp(name);
+        }
+        if (fd < 0) std::abort();
+        close(fd);
+        path = name;
+    }
+    ~Loader() { unlink(path.c_str()); }
+    Loader(const Loader&) = delete;
+    Loader& operator=(const Loader&) = delete;
+
+    // Loads `text` as the Cargar button does, starting with the watchdog switch at `watchdog`.
+    void Load(const std::string& text, int watchdog) {
+        FILE* out = std::fopen(path.c_str(), "wb");
+        if (!out) std::abort();
+        std::fwrite(text.data(), 1, text.size(), out);
+        std::fclose(out);
+        auto& chip = form.chip;
+        chip.WATCHDOG.setValue(watchdog);
+        for (auto& cell : chip.EE)
+            cell.setHex(0, 2);
+        chip.ProgramMemory.fill(0);
+        form.Breakpoints[7] = 1;
+        platform.events.clear();
+        form.carga(path);
+    }
+
+    std::string Message(const std::string& sentence) const {
+        return "message " + vintrel::JsonString("Error en fichero " + path + ".\r" + sentence);
+    }
+
+    [[clang::no_sanitize("coverage")]] void Check(const char* what, const Image& want,
+                                                  const std::vector<std::string>& messages,
+                                                  const std::string& file) {
+        std::string fault;
+        auto& chip = form.chip;
+        for (int a = 0; a < vintrel::kProgramWords && fault.empty(); ++a) {
+            if (chip.ProgramMemory[static_cast<std::size_t>(a)] !=
+                want.program[static_cast<std::size_t>(a)])
+                fault = "program word " + Hex(a, 3) + " is " +
+                        Hex(chip.ProgramMemory[static_cast<std::size_t>(a)], 4) + ", not " +
+                        Hex(want.program[static_cast<std::size_t>(a)], 4);
+            if (form.Breakpoints[static_cast<std::size_t>(a)] != 0) fault = "a breakpoint stayed";
+        }
+        for (int e = 0; e < vintrel::kEepromCells && fault.empty(); ++e) {
+            if (!chip.EE[static_cast<std::size_t>(e)].isHex(2) ||
+                chip.EE[static_cast<std::size_t>(e)].hexValue() !=
+                    want.eeprom[static_cast<std::size_t>(e)])
+                fault =
+                    "EEPROM " + Hex(e, 2) + " is " + chip.EE[static_cast<std::size_t>(e)].text();
+        }
+        if (fault.empty() && chip.WATCHDOG.value() != want.watchdog) fault = "watchdog switch";
+        if (fault.empty() && platform.events != messages) {
+            fault = "messages:";
+            for (const auto& e : platform.events)
+                fault += "\n  " + e;
+            fault += "\nexpected:";
+            for (const auto& e : messages)
+                fault += "\n  " + e;
+        }
+        if (fault.empty()) return;
+        std::fprintf(stderr, "%s: %s\nfile:\n%s\n", what, fault.c_str(), file.c_str());
+        std::abort();
+    }
+};
+
+[[clang::no_sanitize("coverage")]] std::string Join(Source& in,
+                                                    const std::vector<std::string>& lines,
+                                                    bool lastEnded) {
+    static const char* kEnds[] = {"\n", "\r\n", "\r"};
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        text += lines[i];
+        if (i + 1 == lines.size() && !lastEnded) break;
+        // A bare CR before an empty line would join with its LF into one line end.
+        const bool emptyNext = i + 1 < lines.size() && lines[i + 1].empty();
+        text += kEnds[in.byte() % (emptyNext ? 2 : 3)];
+    }
+    return text;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string path = ScratchFile();
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) std::abort();
-    if (size) std::fwrite(data, 1, size, out);
-    std::fclose(out);
+    static Loader loader;
+    Source in(data, size);
 
-    vintrel::ScriptedPlatform platform;
-    vintrel::Form1 f(platform);
-    // Pre-existing state that a load must clear.
-    f.ProgramMemory[5] = 0x1234;
-    f.EE[5].setHex(0x77, 2);
-    f.Breakpoints[9] = 1;
-    platform.pendingChoice = path;
-    f.cargar_Click();
+    // ---- a random image ----
+    std::vector<int> program(vintrel::kProgramWords), eeprom(vintrel::kEepromCells);
+    std::vector<bool> programSet(program.size()), eepromSet(eeprom.size());
+    for (int s = in.range(0, 4); s > 0; --s) {
+        const int start = in.range(0, vintrel::kProgramWords - 1);
+        for (int a = start, n = in.range(1, 24); n > 0 && a < vintrel::kProgramWords; ++a, --n) {
+            program[static_cast<std::size_t>(a)] = in.u16() & 0x3FFF;
+            programSet[static_cast<std::size_t>(a)] = true;
+        }
+    }
+    for (int s = in.range(0, 3); s > 0; --s) {
+        const int start = in.range(0, vintrel::kEepromCells - 1);
+        for (int a = start, n = in.range(1, 16); n > 0 && a < vintrel::kEepromCells; ++a, --n) {
+            eeprom[static_cast<std::size_t>(a)] = in.byte();
+            eepromSet[static_cast<std::size_t>(a)] = true;
+        }
+    }
+    std::vector<Record> records;
+    AddRuns(in, records, Kind::Program, 0, program, programSet);
+    AddRuns(in, records, Kind::Eeprom, 0x2100, eeprom, eepromSet);
+    if (in.coin()) {  // the configuration word: only bit 2 of its low byte counts
+        Record r;
+        r.kind = Kind::Config;
+        r.word = 0x2007;
+        r.words.push_back(in.u16());
+        if (in.coin()) r.checksumDelta = in.range(1, 255);  // not verified
+        records.push_back(r);
+    }
+    if (in.chance(64)) {  // ID words: ignored, whatever they hold
+        Record r;
+        r.kind = Kind::Id;
+        r.word = in.range(0x2000, 0x2003);
+        for (int n = in.range(1, 4); n > 0; --n)
+            r.words.push_back(in.u16());
+        if (in.coin()) r.checksumDelta = in.range(1, 255);
+        records.push_back(r);
+    }
+    for (std::size_t i = records.size(); i > 1; --i)
+        std::swap(records[i - 1], records[static_cast<std::size_t>(in.range(0, int(i) - 1))]);
 
-    std::vector<bool> program(vintrel::kProgramWords), eeprom(vintrel::kEepromCells);
-    std::string line;
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == '\n' || text[i] == '\r') {
-            Reach(line, program, eeprom);
-            line.clear();
-        } else {
-            line += text[i];
+    const int watchdogBefore = in.coin() ? 1 : 0;
+    Image want;
+    want.watchdog = watchdogBefore;
+    Apply(want, records, records.size(), 0);
+
+    // ---- the round trip ----
+    std::vector<std::string> lines;
+    for (const auto& r : records)
+        lines.push_back(Encode(in, r));
+    lines.push_back(EndRecord(in));
+    std::string file = Join(in, lines, in.coin());
+    loader.Load(file, watchdogBefore);
+    loader.Check("valid file", want, {}, file);
+
+    // ---- one corruption ----
+    const std::size_t n = records.size();
+    std::size_t at = static_cast<std::size_t>(in.range(0, static_cast<int>(n)));  // n: the end
+    std::vector<std::string> messages;
+    bool endLine = true;
+    std::size_t stop = n, partial = 0;  // what of the records is applied
+    auto dataRecord = [&](std::size_t i) {
+        return i < n && (records[i].kind == Kind::Program || records[i].kind == Kind::Eeprom);
+    };
+    auto insert = [&](Record r) {
+        records.insert(records.begin() + static_cast<std::ptrdiff_t>(at), r);
+        stop = at;
+    };
+    const std::string readError = "message " + vintrel::JsonString("Error en lectura");
+    switch (in.byte() % 8) {
+        case 0:  // a wrong checksum: the record still applies, reported after the end
+            if (dataRecord(at)) {
+                records[at].checksumDelta = in.range(1, 255);
+                messages = {loader.Message("Error de checksum.")};
+            }
+            break;
+        case 1:  // a wrong checksum on the end record: it no longer ends the file
+            endLine = false;
+            records.push_back(
+                Record{Kind::Raw, 0, {}, 0, 0, in.coin() ? ":00000001FE" : ":00000001"});
+            messages = {loader.Message("No hay código de fin."),
+                        loader.Message("Error de checksum.")};
+            break;
+        case 2:  // no end record
+            endLine = false;
+            messages = {n == 0 ? readError : loader.Message("No hay código de fin.")};
+            break;
+        case 3: {  // a record type other than data and end
+            const Record r{
+                Kind::Program, in.range(0, 1023), {in.u16() & 0x3FFF}, in.range(2, 255), 0, {}};
+            insert(Record{Kind::Raw, 0, {}, 0, 0, Encode(in, r)});
+            messages = {loader.Message("Formato incorrecto.")};
+            break;
+        }
+        case 4: {  // a line that is not a record
+            static const char* kLines[] = {"", " :00000001FF", "; comment", "x", "00000001FF"};
+            insert(Record{Kind::Raw, 0, {}, 0, 0, kLines[in.byte() % 5]});
+            messages = {loader.Message("Formato incorrecto.")};
+            break;
+        }
+        case 5:  // a word too wide for its region: the words before it stay
+            if (dataRecord(at)) {
+                Record& r = records[at];
+                const std::size_t k =
+                    static_cast<std::size_t>(in.range(0, int(r.words.size()) - 1));
+                const int high = r.kind == Kind::Program ? in.range(0x40, 0xFF) : in.range(1, 0xFF);
+                r.words[k] = (r.words[k] & 0xFF) | high << 8;
+                stop = at;
+                partial = k;
+                messages = {loader.Message("Código de operación no valido.")};
+            }
+            break;
+        case 6: {  // a first word address in no region
+            static const int kFrom[] = {2047, 0x2004, 0x2008, 0x2140};
+            static const int kTo[] = {0x1FFF, 0x2006, 0x20FF, 0x7FFF};
+            const int which = in.byte() % 4;
+            insert(Record{Kind::Raw,
+                          0,
+                          {},
+                          0,
+                          0,
+                          Encode(in, Record{Kind::Program,
+                                            in.range(kFrom[which], kTo[which]),
+                                            {in.u16() & 0x3FFF},
+                                            0,
+                                            0,
+                                            {}})});
+            messages = {loader.Message("Dirección no valida.")};
+            break;
+        }
+        default: {  // a record reaching past the memory it starts in, or one without room
+            messages = {readError};
+            const int which = in.byte() % 3;
+            if (which == 2) {
+                insert(Record{Kind::Raw, 0, {}, 0, 0, in.coin() ? ":00000000" : ":000000000"});
+                break;
+            }
+            Record r;
+            r.kind = which == 0 ? Kind::Program : Kind::Eeprom;
+            const int limit = which == 0 ? vintrel::kProgramWords : vintrel::kEepromCells;
+            const int len = in.range(which == 0 ? 1 : 2, 8);
+            const int first =
+                which == 0 ? in.range(limit - len + 1, 2046) : in.range(limit - len + 1, limit - 1);
+            r.word = (which == 0 ? 0 : 0x2100) + first;
+            for (int k = 0; k < len; ++k)
+                r.words.push_back(which == 0 ? in.u16() & 0x3FFF : in.byte());
+            insert(r);
+            partial = static_cast<std::size_t>(std::max(0, limit - first));
+            break;
         }
     }
-    for (int a = 0; a < vintrel::kProgramWords; ++a) {
-        const int w = f.ProgramMemory[static_cast<std::size_t>(a)];
-        if (w != 0 && !program[static_cast<std::size_t>(a)]) {
-            std::fprintf(stderr, "word %03X = %04X written by no record\n", a, w);
-            std::abort();
-        }
-        if (f.Breakpoints[static_cast<std::size_t>(a)] != 0) std::abort();
-    }
-    for (int e = 0; e < vintrel::kEepromCells; ++e) {
-        if (f.EE[static_cast<std::size_t>(e)].hexValue() != 0 &&
-            !eeprom[static_cast<std::size_t>(e)]) {
-            std::fprintf(stderr, "EEPROM %02X written by no record\n", e);
-            std::abort();
-        }
-    }
-    if (auto e = vintrel::fuzz::CheckCells(f); !e.empty()) {
-        std::fprintf(stderr, "%s\n", e.c_str());
-        std::abort();
-    }
-    if (auto e = vintrel::fuzz::CheckListing(f); !e.empty()) {
-        std::fprintf(stderr, "%s\n", e.c_str());
-        std::abort();
-    }
-    // Every message is one of the loader's own.
-    for (const auto& ev : platform.events) {
-        if (ev.rfind("message \"Error en", 0) != 0) {
-            std::fprintf(stderr, "unexpected event %s\n", ev.c_str());
-            std::abort();
-        }
-    }
+    Image broken;
+    broken.watchdog = watchdogBefore;
+    Apply(broken, records, stop, partial);
+    lines.clear();
+    for (const auto& r : records)
+        lines.push_back(Encode(in, r));
+    if (endLine) lines.push_back(EndRecord(in));
+    file = Join(in, lines, in.coin());
+    loader.Load(file, watchdogBefore);
+    loader.Check("corrupted file", broken, messages, file);
     return 0;
 }

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <string>
 
-#include "core/form1.h"
+#include "form1/form1.h"
 
 namespace vintrel::fuzz {
 
@@ -17,18 +17,19 @@ inline bool IsHexText(const std::string& t, std::size_t width) {
 }
 
 // Value of a data address as the program would read it, without a port read's side effect.
-inline int PeekRegister(Form1& f, int address) {
+inline int PeekRegister(Chip& f, int address) {
     if (address == 0 || address == 128) return static_cast<int>(f.INDF.hexValue());
     if (address == 7 || address == 135) return 0;
-    if ((address >= 1 && address <= 79) || Form1::IsRegKey(address))
+    if ((address >= 1 && address <= 79) || Chip::IsRegKey(address))
         return static_cast<int>(f.REG(address).hexValue());
     if (address >= 129 && address <= 207) return static_cast<int>(f.REG(address - 128).hexValue());
     return 0;
 }
 
-inline std::string CheckCells(Form1& f) {
+inline std::string CheckCells(Form1& form) {
+    Chip& f = form.chip;
     for (int key = 0; key < 256; ++key) {
-        if (!Form1::IsRegKey(key)) continue;
+        if (!Chip::IsRegKey(key)) continue;
         const std::string t = f.REG(key).text();
         const bool placeholder = (key == 0 && t == "**") || (key == 7 && t == "--");
         if (!placeholder && !IsHexText(t, 2)) return "REG " + std::to_string(key) + " is " + t;
@@ -44,20 +45,22 @@ inline std::string CheckCells(Form1& f) {
     return {};
 }
 
-inline std::string CheckListing(Form1& f) {
-    if (f.prg.count() != kProgramWords) return "listing has " + std::to_string(f.prg.count());
+inline std::string CheckListing(Form1& form) {
+    const Chip& f = form.chip;
+    if (form.prg.count() != kProgramWords) return "listing has " + std::to_string(form.prg.count());
     for (int a = 0; a < kProgramWords; ++a) {
         const int w = f.ProgramMemory[static_cast<std::size_t>(a)];
         if (w < 0 || w > 0x3FFF) return "program word out of range at " + std::to_string(a);
-        if (f.prg.row(a) != f.RowText(a, f.Breakpoints[static_cast<std::size_t>(a)] != 0))
-            return "listing row " + std::to_string(a) + " is stale: " + f.prg.row(a);
+        if (form.prg.row(a) != form.RowText(a, form.Breakpoints[static_cast<std::size_t>(a)] != 0))
+            return "listing row " + std::to_string(a) + " is stale: " + form.prg.row(a);
     }
     return {};
 }
 
 // Holds after every step, reset and edit (a PC edit moves RegPC first; the next step reloads it,
 // so callers check the PC pair only after steps and resets).
-inline std::string CheckRegisters(Form1& f, bool checkPc) {
+inline std::string CheckRegisters(Form1& form, bool checkPc) {
+    Chip& f = form.chip;
     if (f.ProgramCounter < 0 || f.ProgramCounter > 0x3FF) return "ProgramCounter out of range";
     if (checkPc && f.RegPC.hexValue() != f.ProgramCounter) return "RegPC does not show PC";
     if (f.StatusReg != f.REG(3).hexValue()) return "StatusReg differs from the STATUS cell";
