@@ -5,6 +5,8 @@ namespace vintrel {
 Chip::Chip() {
     decodedWord_.fill(0);
     decoded_.fill(Decode(0));
+    indfKey_ = kAnyKey;  // so that the first key sets every entry
+    SetIndfKey(IndfKeyOf(0));
     // Design-time values: set before the controls are wired, so they run nothing.
     for (int key = 0; key < 256; ++key) {
         if (!IsRegKey(key)) continue;

@@ -98,6 +98,8 @@ class Chip final : private ChangeListener {
     // ---- change effects ----
     // What a change of a REG cell's text runs: the register's own effect, then the INDF display.
     [[gnu::always_inline]] void REG_Change(int key) {
+        // Most registers have neither an effect nor the INDF display's attention.
+        if (!watched_[static_cast<std::size_t>(key & 0xFF)]) return;
         if (HasEffect(key)) RegisterEffect(key);
         if (IndfMayChange(key)) changeindf();
     }
@@ -155,6 +157,8 @@ class Chip final : private ChangeListener {
     [[gnu::always_inline]] bool IndfMayChange(int key) const {
         return key == 3 || key == 4 || key == indfKey_ || indfKey_ == kAnyKey;
     }
+    // Follows FSR: the key INDF reads, and the keys whose change needs REG_Change's work.
+    void SetIndfKey(int key);
     // The key whose change INDF follows, from FSR: kAnyKey for a port, which every refresh samples.
     static constexpr int kAnyKey = -1;
     static constexpr int IndfKeyOf(int fsr) {
@@ -166,8 +170,7 @@ class Chip final : private ChangeListener {
         return (static_cast<int>(REG(3).hexValue()) & 0x60) >> 5;
     }
     bool PclSeenDuring(const Instruction& in) const {
-        if (in.readsPcl) return true;
-        return !(StatusReg & 0x80) && (indfKey_ == 2 || indfKey_ == kAnyKey);
+        return in.readsPcl || (indfShowsPcl_ && !(StatusReg & 0x80));
     }
     // `word` is masked to 14 bits. The burst's copy is inlined into its loop.
     [[gnu::noinline]] void Execute(const Instruction& in, int word);
@@ -197,7 +200,9 @@ class Chip final : private ChangeListener {
     std::array<Control, 256> reg_;
     std::uint64_t panelRevision_ = 0;
     bool internalClock_ = false;
-    int indfKey_ = 0;  // IndfKeyOf(FSR)
+    int indfKey_ = 0;            // IndfKeyOf(FSR)
+    bool indfShowsPcl_ = false;  // indfKey_ is PCL's, or any
+    std::array<bool, 256> watched_{};
     // Inside a burst: RegPC's new value waits in ProgramCounter until the burst ends.
     bool deferPc_ = false;
     int stackDepth_ = 0;  // a hint: StackDepth() checks it
@@ -223,12 +228,34 @@ class Chip final : private ChangeListener {
     return 0;
 }
 
+namespace chip_detail {
+
+// The cell a write to file address a (0..127) in bank b (0, 1) stores into, -1 for none:
+// 00h (INDF), 07h and 50h up have no storage; bank 1 has its own OPTION, TRISA, TRISB, EECON1
+// and EECON2 and mirrors the rest.
+constexpr std::array<std::array<std::int16_t, 128>, 2> StoreKeys() {
+    std::array<std::array<std::int16_t, 128>, 2> keys{};
+    for (int b = 0; b < 2; ++b) {
+        for (int a = 0; a < 128; ++a) {
+            const bool none = a == 0 || a == 7 || a >= 80;
+            const bool own = b == 1 && (a == 1 || a == 5 || a == 6 || a == 8 || a == 9);
+            keys[static_cast<std::size_t>(b)][static_cast<std::size_t>(a)] =
+                static_cast<std::int16_t>(none  ? -1
+                                          : own ? a + 128
+                                                : a);
+        }
+    }
+    return keys;
+}
+inline constexpr auto kStoreKeys = StoreKeys();
+
+}  // namespace chip_detail
+
 [[gnu::always_inline]] inline void Chip::StoreRegister(int a, int b, int value) {
-    if (a == 0 || a == 7 || a >= 80 || a < 0) return;
-    if (b == 1 && (a == 1 || a == 5 || a == 6 || a == 8 || a == 9))
-        SetReg(a + 128, value);
-    else
-        SetReg(a, value);
+    if (a < 0 || a >= 128) return;
+    const int key =
+        chip_detail::kStoreKeys[static_cast<std::size_t>(b & 1)][static_cast<std::size_t>(a)];
+    if (key >= 0) SetReg(key, value);
 }
 
 inline void Chip::PclWrite(int value) {

@@ -46,6 +46,20 @@ void Chip::selpag() {
     }
 }
 
+void Chip::SetIndfKey(int key) {
+    const auto base = [](int k) { return HasEffect(k) || k == 3 || k == 4; };
+    const int old = indfKey_;
+    indfKey_ = key;
+    indfShowsPcl_ = key == 2 || key == kAnyKey;
+    if (old == kAnyKey || key == kAnyKey) {
+        for (int k = 0; k < 256; ++k)
+            watched_[static_cast<std::size_t>(k)] = key == kAnyKey || base(k) || k == key;
+        return;
+    }
+    watched_[static_cast<std::size_t>(old & 0xFF)] = base(old & 0xFF);
+    watched_[static_cast<std::size_t>(key & 0xFF)] = true;
+}
+
 void Chip::RegisterEffect(int key) {
     int bits[8];
     switch (key) {
@@ -55,7 +69,7 @@ void Chip::RegisterEffect(int key) {
             REG(3).setDecodedHint(kStatusTemplate, StatusReg);
             break;
         case 4:
-            indfKey_ = IndfKeyOf(static_cast<int>(REG(4).hexValue()));
+            SetIndfKey(IndfKeyOf(static_cast<int>(REG(4).hexValue())));
             break;
         case 5:
             ShowLatch(PA.data(), 5, static_cast<int>(REG(5).hexValue()));
