@@ -61,6 +61,7 @@ struct Instruction {
     std::uint8_t b = 0;     // bit number
     std::uint16_t k = 0;    // literal (8 bits) or jump target (11 bits)
     bool readsPcl = false;  // a class-0 or class-1 word on file register 02h
+    std::uint16_t word = 0;  // the 14-bit word decoded
 };
 
 namespace decoder_detail {
@@ -120,6 +121,7 @@ constexpr Op Control0(int word) {
     // Literals are 8 bits, jump targets 11; both read from the same low bits.
     in.k = static_cast<std::uint16_t>(word & (word >> 12 == 2 ? 0x7FF : 0xFF));
     in.readsPcl = word < 0x2000 && in.f == 2;
+    in.word = static_cast<std::uint16_t>(word);
     if (word < 0x0200 && in.d == 0) {
         if (word < 0x0100)
             in.op = decoder_detail::Control0(word);

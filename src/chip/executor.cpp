@@ -74,25 +74,30 @@ bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
     // The address RegPC shows; a step leaves its new value in ProgramCounter.
     int pc = static_cast<int>(RegPC.hexValue() & 0x3FF);
     bool atBreakpoint = false;
+    bool skipNext = skip;
+    // Asleep, a step does nothing, so the rest of the burst is the same empty step; only SLEEP
+    // puts the chip to sleep inside a burst.
+    bool asleep = estsleep.value() != 0;
     deferPc_ = true;
     while (idle > 0) {
         --idle;
-        if (breakpoints[pc] == 1 && !skip) {
+        if (breakpoints[pc] == 1 && !skipNext) {
             atBreakpoint = true;
             break;
         }
-        // Asleep, a step does nothing, so the rest of the burst is the same empty step.
-        if (estsleep.value() != 0) {
+        if (asleep) {
             idle = 0;
             break;
         }
-        skip = false;
+        skipNext = false;
         ProgramCounter = pc;
-        const int word = ProgramMemory[static_cast<std::size_t>(pc)];
-        ExecuteInline(Decoded(pc), word & 0x3FFF);
+        const Instruction& in = Decoded(pc);
+        ExecuteInline(in, in.word);
         Timer0Update();
         pc = ProgramCounter;
+        asleep = in.op == Op::SLEEP && estsleep.value() != 0;
     }
+    skip = skipNext;
     deferPc_ = false;
     if (pcPending_) {
         pcPending_ = false;
@@ -102,10 +107,6 @@ bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
     return atBreakpoint;
 }
 
-// The advanced program counter reaches RegPC (and through it PCL and the INDF display) at the
-// start of an instruction only where the instruction can see it there (PclSeenDuring: a class-0
-// or class-1 word reading PCL, or an INDF display that reads PCL or samples a port); everywhere
-// else showing it at the end leaves every cell as showing it at once would.
 void Chip::ExecuteInstruction(int word) {
     Execute(Decode(word), word & 0x3FFF);
 }
