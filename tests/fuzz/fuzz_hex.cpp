@@ -116,18 +116,7 @@ struct Loader {
     vintrel::Form1 form{platform};
     std::string path;
 
-    Loader() {
-        // tmpfs where there is one: on a disk file system every rewrite flushes.
-        char name[] = "/dev/shm/vintrel-fuzz-hex-XXXXXX";
-        int fd = mkstemp(name);
-        if (fd < 0) {
-            std::snprintf(name, sizeof name, "%s", "/tmp/vintrel-fuzz-hex-XXXXXX");
-            fd = mkstemp(name);
-        }
-        if (fd < 0) std::abort();
-        close(fd);
-        path = name;
-    }
+    Loader() : path(vintrel::fuzz::ScratchFile("hex")) {}
     ~Loader() { unlink(path.c_str()); }
     Loader(const Loader&) = delete;
     Loader& operator=(const Loader&) = delete;

@@ -3,10 +3,30 @@
 // the same case each time it runs.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 namespace vintrel::fuzz {
+
+// A scratch file named after `what`, on tmpfs where there is one: on a disk file system every
+// rewrite flushes.
+inline std::string ScratchFile(const char* what) {
+    char name[64];
+    std::snprintf(name, sizeof name, "/dev/shm/vintrel-fuzz-%s-XXXXXX", what);
+    int fd = mkstemp(name);
+    if (fd < 0) {
+        std::snprintf(name, sizeof name, "/tmp/vintrel-fuzz-%s-XXXXXX", what);
+        fd = mkstemp(name);
+    }
+    if (fd < 0) std::abort();
+    close(fd);
+    return name;
+}
 
 class Source {
   public:
