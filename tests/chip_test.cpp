@@ -1,386 +1,439 @@
-// The chip model: cells and the change rule, register access, instruction execution, change
-// effects, Timer0, resets and run control, exercised through the panel's own handlers.
+// The chip alone (linked against vintrel_chip and nothing above it): one table of
+// {state before, actions, state after}. The whole observable state is compared after every row:
+// `after` names what changes, everything else must stay as it was.
 #include <gtest/gtest.h>
 
-#include "core/form1.h"
-#include "platform/scripted_platform.h"
+#include <cctype>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "chip/chip.h"
 
 namespace vintrel {
 namespace {
 
-struct Chip : ::testing::Test {
-    ScriptedPlatform platform;
-    Form1 f{platform};
+using State = std::map<std::string, std::string>;
 
-    int reg(int key) { return static_cast<int>(f.REG(key).hexValue()); }
-    void set(int key, int v) { f.REG(key).setHex(v, 2); }
-    // Executes one word at the current PC through the single-step handler.
-    void exec(int word) {
-        f.ProgramMemory[static_cast<std::size_t>(f.RegPC.hexValue())] = word;
-        f.eje1_Click();
+std::string Bits(const Control* pins, int n, bool enabled) {
+    int v = 0;
+    for (int i = 0; i < n; ++i)
+        v |= (enabled ? pins[i].enabled() : pins[i].value() != 0) << i;
+    return HexPad(v, 2);
+}
+
+// Every observable of the chip by a short key: "W", "PC", data addresses "00".."4F", "81".."89",
+// stack "s0".."s7", EEPROM "e00".."e3F", pins "pa"/"pb" (levels) and "pae"/"pbe" (inputs), and
+// the module state and displays.
+State Snapshot(const Chip& c) {
+    State s{{"W", c.REGW.text()}, {"PC", c.RegPC.text()}, {"I", c.INDF.text()}};
+    for (int k = 0; k < 256; ++k)
+        if (Chip::IsRegKey(k)) s[HexPad(k, 2)] = c.REG(k).text();
+    for (int i = 0; i < kStackLevels; ++i)
+        s["s" + std::to_string(i)] = c.pila[static_cast<std::size_t>(i)].text();
+    for (int i = 0; i < kEepromCells; ++i)
+        s["e" + HexPad(i, 2)] = c.EE[static_cast<std::size_t>(i)].text();
+    s["pa"] = Bits(c.PA.data(), 5, false);
+    s["pae"] = Bits(c.PA.data(), 5, true);
+    s["pb"] = Bits(c.PB.data(), 8, false);
+    s["pbe"] = Bits(c.PB.data(), 8, true);
+    s["a4v"] = std::to_string(c.PA[4].visible());
+    s["sl"] = std::to_string(c.estsleep.value());
+    s["cy"] = std::to_string(c.CycleCount);
+    s["x"] = std::to_string(c.ExtraCycle);
+    s["pre"] = std::to_string(c.PrescalerCount);
+    s["ul"] = std::to_string(c.EepromUnlock);
+    s["clk"] = c.SENTIM.text();
+    s["div"] = c.divtim.text();
+    s["wd"] = c.WATCHDOG.text();
+    s["tk"] = std::to_string(c.TOCKI.enabled());
+    s["rp"] = c.RP[0].color() == ColorRole::Cell   ? "0"
+              : c.RP[1].color() == ColorRole::Cell ? "1"
+                                                   : "-";
+    return s;
+}
+
+void SetPins(Control* pins, int n, int v) {
+    for (int i = 0; i < n; ++i)
+        pins[i].setValue((v >> i) & 1);
+}
+
+// Applies one token: `key=value` sets that observable (a register by writing its cell, so its
+// change effects run); a four-digit word executes at PC as the step button runs it; `por`,
+// `mclr`, `wdt` reset; `kN` gives N T0CKI pulses; `nN` steps N times.
+void Apply(Chip& c, const std::string& t) {
+    const auto eq = t.find('=');
+    if (eq == std::string::npos) {
+        if (t == "por") return c.PowerOnReset();
+        if (t == "mclr") return c.MclrReset();
+        if (t == "wdt") return c.WatchdogReset();
+        if (t[0] != 'k' && t[0] != 'n') {
+            c.ProgramMemory[static_cast<std::size_t>(c.RegPC.hexValue())] =
+                static_cast<int>(HexValue(t));
+            return c.Step();
+        }
+        for (int i = std::stoi(t.substr(1)); i > 0; --i)
+            t[0] == 'k' ? c.TOCKI_Click() : c.Step();
+        return;
     }
-    int status() { return reg(3); }
+    const std::string k = t.substr(0, eq), v = t.substr(eq + 1);
+    const int n = static_cast<int>(HexValue(v));
+    if (k == "W") {
+        c.REGW.setHex(n, 2);
+    } else if (k == "PC") {
+        c.RegPC.setHex(n, 3);
+        c.ProgramCounter = n;
+    } else if (k[0] == 's' && k.size() == 2 && k != "sl") {
+        c.pila[static_cast<std::size_t>(k[1] - '0')].setText(v);
+    } else if (k[0] == 'e') {
+        c.EE[static_cast<std::size_t>(HexValue(k.substr(1)))].setHex(n, 2);
+    } else if (k == "pa") {
+        SetPins(c.PA.data(), 5, n);
+    } else if (k == "pb") {
+        SetPins(c.PB.data(), 8, n);
+    } else if (k == "sl") {
+        c.estsleep.setValue(n);
+    } else if (k == "cy") {
+        c.CycleCount = std::stoi(v);
+        c.ciclos.setNumber(c.CycleCount);
+    } else if (k == "x") {
+        c.ExtraCycle = n;
+    } else if (k == "pre") {
+        c.PrescalerCount = std::stoi(v);
+    } else if (k == "fr") {
+        c.FR.setText(v);
+    } else {
+        const int key = static_cast<int>(HexValue(k));
+        ASSERT_TRUE(Chip::IsRegKey(key) && k.size() == 2) << k;
+        c.REG(key).setHex(n, 2);
+    }
+}
+
+std::vector<std::string> Tokens(const std::string& s) {
+    std::istringstream in(s);
+    std::vector<std::string> out;
+    for (std::string t; in >> t;)
+        out.push_back(t);
+    return out;
+}
+
+struct Row {
+    std::string before, actions;
+    // Only what changes; PCL follows PC. After a single word PC, cy and x default to the next
+    // address, one more cycle (plus x) and 0. Blanks in texts are written as '_'.
+    std::string after;
 };
 
-TEST(HexPadTest, KeepsTheLastDigits) {
-    EXPECT_EQ(HexPad(5, 2), "05");
+void RunRows(const std::vector<Row>& rows) {
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.before + " | " + r.actions + " | " + r.after);
+        Chip c;
+        c.ExtraCycle = 0;
+        for (const auto& t : Tokens(r.before))
+            Apply(c, t);
+        State want = Snapshot(c);
+        const auto acts = Tokens(r.actions);
+        if (acts.size() == 1 && acts[0].size() == 4 && std::isxdigit(acts[0][0])) {
+            want["PC"] = HexPad(c.RegPC.hexValue() + 1, 3);
+            want["cy"] = std::to_string(c.CycleCount + 1 + c.ExtraCycle);
+            want["x"] = "0";
+        }
+        for (const auto& t : acts)
+            Apply(c, t);
+        bool pclGiven = false;
+        for (const auto& t : Tokens(r.after)) {
+            const auto eq = t.find('=');
+            ASSERT_TRUE(want.count(t.substr(0, eq))) << t;
+            want[t.substr(0, eq)] = t.substr(eq + 1);
+            pclGiven |= t.substr(0, eq) == "02";
+        }
+        for (auto& [k, v] : want)
+            for (auto& ch : v)
+                if (ch == '_') ch = ' ';
+        if (!pclGiven) want["02"] = want["PC"].substr(1);
+        const State got = Snapshot(c);
+        for (const auto& [k, v] : want)
+            EXPECT_EQ(got.at(k), v) << "key " << k;
+        EXPECT_EQ(c.StatusReg, c.REG(3).hexValue());
+        EXPECT_EQ(c.ciclos.text(), std::to_string(c.CycleCount));
+    }
+}
+
+// Every instruction of the set: flags in and out, both destinations, both banks and RP1, skips
+// taken and not, jumps across pages with PCLATH, the 3FFh wrap, STATUS, PCL and INDF as operands.
+TEST(Executor, Table) {
+    RunRows({
+        // ADDWF, SUBWF: C, DC, Z each set and cleared
+        {"W=0F 20=01", "07A0", "20=10 03=1A"},
+        {"W=FF 20=01", "0720", "W=00 03=1F"},
+        {"W=01 20=01 03=1F", "07A0", "20=02 03=18"},
+        {"W=80 20=80", "07A0", "20=00 03=1D"},
+        {"W=F0 20=0F 03=1F", "07A0", "20=FF 03=18"},
+        {"W=33 20=33", "02A0", "20=00 03=1F"},
+        {"W=01 20=00 03=1F", "0220", "W=FF 03=18"},
+        {"W=01 20=10", "02A0", "20=0F 03=19"},
+        {"W=10 20=01", "02A0", "20=F1 03=1A"},
+        // DECF, INCF, IORWF, ANDWF, XORWF, COMF, MOVF, MOVWF, CLRF, CLRW, SWAPF
+        {"20=01", "03A0", "20=00 03=1C"},
+        {"20=00 03=1C", "0320", "W=FF 03=18"},
+        {"20=FF", "0AA0", "20=00 03=1C"},
+        {"20=41 03=1C", "0A20", "W=42 03=18"},
+        {"W=0F 20=F0 03=1C", "04A0", "20=FF 03=18"},
+        {"W=00 20=00", "0420", "03=1C"},
+        {"W=0F 20=F0", "05A0", "20=00 03=1C"},
+        {"W=3C 20=0F 03=1C", "0520", "W=0C 03=18"},
+        {"W=F0 20=FF", "06A0", "20=0F"},
+        {"W=55 20=55", "0620", "W=00 03=1C"},
+        {"20=00 03=1C", "09A0", "20=FF 03=18"},
+        {"20=FF", "0920", "W=00 03=1C"},
+        {"W=55", "0820", "W=00 03=1C"},
+        {"20=80 03=1C", "08A0", "03=18"},
+        {"W=5A 03=1F", "00A0", "20=5A"},
+        {"20=5A", "01A0", "20=00 03=1C"},
+        {"W=55", "0100", "W=00 03=1C"},
+        {"W=55", "017F", "W=00 03=1C"},
+        {"20=3C 03=1F", "0EA0", "20=C3"},
+        {"20=3C", "0E20", "W=C3"},
+        // DECFSZ, INCFSZ: the skip (a second cycle) and no flags
+        {"20=01", "0BA0", "20=00 PC=002 x=1"},
+        {"20=00 03=1C", "0BA0", "20=FF"},
+        {"20=01", "0B20", "W=00 PC=002 x=1"},
+        {"20=FF", "0FA0", "20=00 PC=002 x=1"},
+        {"20=00 03=1C", "0FA0", "20=01"},
+        {"20=FF", "0F20", "W=00 PC=002 x=1"},
+        // RRF, RLF: the old C goes in, the bit shifted out comes out, Z is left alone
+        {"20=01 03=19", "0CA0", "20=80"},
+        {"20=02 03=19", "0CA0", "20=81 03=18"},
+        {"20=01 03=1C", "0CA0", "20=00 03=1D"},
+        {"20=FE", "0C20", "W=7F"},
+        {"20=80", "0DA0", "20=00 03=19"},
+        {"20=41 03=19", "0DA0", "20=83 03=18"},
+        {"20=7F 03=19", "0D20", "W=FF 03=18"},
+        // bit-oriented: BCF, BSF, and the skips taken and not, across the end of memory
+        {"20=FF", "13A0", "20=7F"},
+        {"20=FF", "1020", "20=FE"},
+        {"20=00", "1420", "20=01"},
+        {"20=08", "19A0", ""},
+        {"20=F7", "19A0", "PC=002 x=1"},
+        {"20=08", "1DA0", "PC=002 x=1"},
+        {"20=F7", "1DA0", ""},
+        {"PC=3FE", "1820", "PC=000 x=1"},
+        {"PC=3FF", "1820", "PC=001 x=1"},
+        {"PC=3FF", "0000", "PC=000"},
+        // bank 1: OPTION, TRISA and INTCON; mirrors; 87h reads 0
+        {"W=42 03=38", "0081", "81=42 clk=Int. div=8 wd=WDT_/_1 tk=0 a4v=1"},
+        {"W=42 03=38", "008C", "0C=42"},
+        {"W=0F 03=38", "0085", "85=0F pae=0F"},
+        {"W=42 03=38", "008B", "0B=42"},
+        {"W=55 03=38", "0089", "89=55 ul=1"},
+        {"4F=5A 03=38", "084F", "W=5A"},
+        {"W=55", "0087", ""},
+        {"03=38", "0801", "W=FF"},
+        {"W=55 03=38", "0807", "W=00 03=3C"},
+        // RP1: reads give 0, writes are dropped, BTFSC always skips
+        {"0C=42 03=58", "018C", "03=5C rp=-"},
+        {"0C=42 03=58", "080C", "03=5C rp=-"},
+        {"0C=FF 03=58", "180C", "PC=002 x=1 rp=-"},
+        {"0C=FF 03=58", "1C0C", "rp=-"},
+        // STATUS as destination: flags set before the write lose to the stored value; CLRF writes
+        // first, then sets Z; a write of the same text keeps the flags
+        {"03=1B", "0183", "03=04"},
+        {"W=01", "0783", "03=19"},
+        {"03=1B", "0A83", "03=1C"},
+        {"03=1C", "0883", "03=18"},
+        {"W=00 03=1C", "0683", "03=18"},
+        {"", "0803", "W=18"},
+        {"", "1683", "03=38 rp=1"},
+        {"03=38", "1283", "03=18 rp=0"},
+        // PCL: a write jumps with all of PCLATH and costs a cycle; a read sees the next address
+        {"W=34 0A=1F", "0082", "PC=334 x=1"},
+        {"PC=010 W=03", "0782", "PC=014 x=1"},
+        {"PC=010 W=03", "0702", "W=14"},
+        {"PC=3FF W=55", "0802", "W=00 03=1C PC=000"},
+        {"0A=03 03=1C", "0182", "PC=300 x=1"},
+        // INDF: through FSR in either bank, bank 1 registers from bank 0, INDF itself, PCL, IRP
+        {"04=20 20=5A", "0800", "W=5A"},
+        {"04=A0 20=5A 03=38", "0800", "W=5A"},
+        {"04=85 W=03", "0080", "85=03 I=03 pae=03"},
+        {"04=80 W=77", "0080", ""},
+        {"04=0C 0C=FF", "0A80", "0C=00 03=1C I=00"},
+        {"04=02 0A=01 W=40", "0080", "PC=140 x=1 I=40"},
+        {"04=20 20=5A 03=98", "0080", "rp=0"},
+        {"04=20 20=5A 03=98", "0800", "W=00 03=9C"},
+        // ports: every class-0 word reads its register, a read takes the pin levels
+        {"pb=A5", "0806", "W=A5 06=A5"},
+        {"pa=1F", "0005", "05=1F"},
+        {"pb=00 06=A5 86=0F", "0806", "W=A0 06=A0"},
+        // CALL, GOTO, RETURN, RETLW, RETFIE: PCLATH never moves a target, the stack shifts
+        {"", "2805", "PC=005 x=1"},
+        {"0A=1F", "2805", "PC=005 x=1"},
+        {"", "2FFF", "PC=3FF x=1"},
+        {"", "2C00", "PC=000 x=1"},
+        {"PC=010 0A=18", "2123", "PC=123 s0=011 x=1"},
+        {"PC=3FF", "2123", "PC=123 s0=000 x=1"},
+        {"s0=001 s1=002 s2=003 s3=004 s4=005 s5=006 s6=007 s7=008 PC=010", "2200",
+         "PC=200 s0=011 s1=001 s2=002 s3=003 s4=004 s5=005 s6=006 s7=007 x=1"},
+        {"s0=123 s1=045", "0008", "PC=123 s0=045 s1=--- x=1"},
+        {"", "0008", "PC=000 x=1"},
+        {"s0=123 03=1F", "345A", "PC=123 W=5A s0=--- x=1"},
+        {"s0=3FF 0B=01", "0009", "PC=3FF 0B=81 s0=--- x=1"},
+        // OPTION, TRIS, SLEEP, CLRWDT, NOP and undefined words
+        {"W=07 03=38", "0062", "81=07 clk=Int. div=256 wd=WDT_/_1 tk=0 a4v=1"},
+        {"W=0F", "0065", "85=0F pae=0F"},
+        {"W=00", "0066", "86=00 pbe=00"},
+        {"W=00", "0067", ""},
+        {"", "0063", "sl=1"},
+        {"", "0064", ""},
+        {"", "0060", ""},
+        {"", "0001", ""},
+        {"x=1 cy=7", "0000", "cy=9"},
+        // literals: MOVLW and RETLW keep the flags, the others set Z; SUBLW and ADDLW C and DC
+        {"03=1F", "305A", "W=5A"},
+        {"", "33FF", "W=FF"},
+        {"W=00", "3800", "03=1C"},
+        {"W=F0 03=1C", "380F", "W=FF 03=18"},
+        {"W=F0", "390F", "W=00 03=1C"},
+        {"W=81 03=1C", "39FF", "W=81 03=18"},
+        {"W=FF", "3AFF", "W=00 03=1C"},
+        {"W=F0", "3A0F", "W=FF"},
+        {"W=01 03=1F", "3C00", "W=FF 03=18"},
+        {"W=01", "3C10", "W=0F 03=19"},
+        {"W=10", "3D01", "W=F1 03=1A"},
+        {"W=05", "3C05", "W=00 03=1F"},
+        {"W=01", "3EFF", "W=00 03=1F"},
+        {"W=0F", "3F01", "W=10 03=1A"},
+        {"W=80", "3E80", "W=00 03=1D"},
+        {"W=01 03=1F", "3E01", "W=02 03=18"},
+        {"W=00", "3B12", "03=1C"},
+        {"W=12 03=1C", "3BFF", "03=18"},
+    });
+}
+
+// The change effects of the special registers.
+TEST(ChangeEffects, Table) {
+    RunRows({
+        // OPTION: clock source, T0CKI button, RA4, divisors of Timer0 and the watchdog
+        {"", "81=07", "81=07 clk=Int. div=256 wd=WDT_/_1 tk=0 a4v=1"},
+        {"", "81=00", "81=00 clk=Int. div=2 wd=WDT_/_1 tk=0 a4v=1"},
+        {"", "81=08", "81=08 clk=Int. div=1 wd=WDT_/_1 tk=0 a4v=1"},
+        {"", "81=0B", "81=0B clk=Int. div=1 wd=WDT_/_8 tk=0 a4v=1"},
+        {"", "81=2F", "81=2F clk=Ext. div=1 wd=WDT_/_128"},
+        {"81=07", "81=FF", "81=FF clk=Ext. div=1 wd=WDT_/_128 tk=1 a4v=0"},
+        {"81=07 fr=5", "81=27", "81=27 clk=Ext. div=256 tk=0 a4v=0"},
+        {"81=07", "81=86", "81=86 div=128"},
+        // STATUS: the bank indicator
+        {"", "03=20", "03=20 rp=1"},
+        {"", "03=40", "03=40 rp=-"},
+        {"03=60", "03=00", "03=00 rp=0"},
+        // TRIS and ports: outputs show the latch, inputs keep the user's level
+        {"06=A5", "86=00", "86=00 pbe=00 pb=A5"},
+        {"pb=0F 86=0F", "06=A5", "06=A5 pb=AF"},
+        {"pa=04 85=04", "05=1B", "05=1B pa=1F"},
+        {"pa=1F 85=00", "85=1F", "85=1F pae=1F"},
+        // EEPROM write: the whole sequence, then every step of it wrong once
+        {"09=05 08=3C 88=04", "89=55 89=AA 88=06", "89=AA e05=3C 88=14"},
+        {"09=3F 08=3C 88=04", "89=55 89=AA 88=06", "89=AA e3F=3C 88=14"},
+        {"09=05 08=3C 88=04", "89=AA 89=55 88=06", "89=55"},
+        {"09=05 08=3C 88=04", "89=55 89=AB 88=06", "89=AB"},
+        {"09=05 08=3C 88=04", "89=55 89=00 89=AA 88=06", "89=AA e05=3C 88=14"},
+        {"09=05 08=3C 88=04", "89=55 89=AA 89=00 88=06", "89=00"},
+        {"09=05 08=3C 88=04", "89=55 89=AA 88=02", "89=AA 88=00"},
+        {"09=05 08=3C 88=04", "89=55 89=AA 88=06 08=11 88=04 88=06", "89=AA e05=3C 08=11"},
+        {"09=05 08=3C 88=04", "89=55 89=AA 89=AA", "89=AA ul=2"},
+        {"09=05 89=55", "89=55", ""},
+        // EEPROM read, also beyond the last cell
+        {"e05=3C 09=05", "88=01", "08=3C"},
+        {"e05=3C 09=05 08=77", "88=05", "08=3C 88=04"},
+        {"09=40 08=77", "88=01", "08=00"},
+        // INDF follows the register FSR points at
+        {"04=20", "20=5A", "20=5A I=5A"},
+        {"20=5A 04=20", "04=21", "04=21 I=00"},
+        {"04=85", "85=03", "85=03 I=03 pae=03"},
+        {"04=20 20=5A", "03=98", "03=98 I=00 rp=0"},
+    });
+}
+
+// The three resets, awake and asleep; W and the other cells are kept.
+TEST(Resets, Table) {
+    const char* before =
+        "PC=005 s0=007 s1=00A W=26 20=26 0A=1F 81=00 85=00 86=00 88=04 cy=9 pre=3 "
+        "03=FF 0B=FF";
+    const char* common =
+        "s0=--- s1=--- 0A=00 81=FF 85=1F 86=FF 88=00 cy=0 x=1 pre=0 pae=1F "
+        "pbe=FF clk=Ext. div=1 wd=WDT_/_128 tk=1 a4v=0";
+    struct Case {
+        const char* sleep;
+        const char* reset;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"", "por", "PC=000 03=18 0B=00 rp=0"},
+        {"sl=1", "por", "PC=000 03=18 0B=00 sl=0 rp=0"},
+        {"", "mclr", "PC=000 03=1F 0B=01 rp=0"},
+        {"sl=1", "mclr", "PC=000 03=17 0B=00 sl=0 rp=0"},
+        {"", "wdt", "PC=000 03=0F 0B=01 rp=0"},
+        {"sl=1", "wdt", "PC=006 03=E7 0B=00 sl=0"},
+        {"sl=1 PC=3FF", "wdt", "PC=000 03=E7 0B=00 sl=0"},
+    };
+    std::vector<Row> rows;
+    for (const Case& c : cases)
+        rows.push_back(
+            {std::string(before) + " " + c.sleep, c.reset, std::string(common) + " " + c.after});
+    // MCLR after a watchdog reset keeps TO = 0 and PD = 1.
+    rows.push_back({"03=18", "wdt mclr", "03=08 x=1"});
+    RunRows(rows);
+}
+
+// Timer0 with every prescaler setting, both clocks: the increment comes at the step that brings
+// the pulses to the divisor, at most one a step, the overflow sets no flag.
+TEST(Timer0, Table) {
+    std::vector<Row> rows;
+    for (int ps = 0; ps < 8; ++ps) {
+        const int div = 2 << ps;
+        const std::string opt = "81=0" + std::to_string(ps);
+        auto steps = [](int n, int cycles) {
+            return " cy=" + std::to_string(cycles) + " PC=" + HexPad(n, 3);
+        };
+        rows.push_back({opt, "n" + std::to_string(div - 1),
+                        "pre=" + std::to_string(div - 1) + steps(div - 1, div - 1)});
+        rows.push_back({opt, "n" + std::to_string(div), "01=01" + steps(div, div)});
+        // The pending second cycle of the instruction before counts as a pulse.
+        rows.push_back(
+            {opt + " x=1", "n" + std::to_string(div - 1), "01=01 x=0" + steps(div - 1, div)});
+    }
+    RunRows(rows);
+    RunRows({
+        // divisor 1 (prescaler to the watchdog): one a step, the second cycles pile up
+        {"81=08 x=1", "n3", "01=03 pre=1 cy=4 x=0 PC=003"},
+        {"81=08 01=FF 0B=00", "n1", "01=00 cy=1 PC=001"},
+        // T0CKI: pulses between steps turn into increments one step at a time
+        {"81=28", "k3 n4", "01=03 cy=4 PC=004"},
+        {"81=20", "k1 n1", "pre=1 cy=1 PC=001"},
+        {"81=20", "k2 n1", "01=01 cy=1 PC=001"},
+        {"81=28 fr=1", "k3 n2", "pre=3 cy=2 PC=002"},
+        // until OPTION first changes: clicks divided by 256
+        {"", "k255 n1", "pre=255 cy=1 PC=001"},
+        {"", "k256 n1", "01=01 cy=1 PC=001"},
+        // CLRF TMR0 keeps the prescaler; an OPTION change too
+        {"81=01 01=05 pre=1", "0181", "01=00 pre=2 03=1C"},
+        {"81=01 pre=3", "81=07", "81=07 div=256"},
+    });
+}
+
+TEST(HexText, EncodingOfCells) {
     EXPECT_EQ(HexPad(300, 2), "2C");
     EXPECT_EQ(HexPad(-1, 2), "FF");
     EXPECT_EQ(HexPad(10, 1), "A");
     EXPECT_EQ(HexPad(1023, 3), "3FF");
-    EXPECT_EQ(HexPad(0, 3), "000");
     EXPECT_EQ(HexValue("  1fz"), 0x1F);
     EXPECT_EQ(HexValue("**"), 0);
     EXPECT_GT(HexValue("FFFFFFFFFFFFFFFFFFFFFFFF"), 0x3FFF);  // saturates, stays out of range
-}
-
-TEST(ControlTest, SameTextRunsNothingWhateverItsForm) {
-    Control c;
-    int runs = 0;
-    c.setChangeHandler([&] { ++runs; });
-    c.setText("05");
-    c.setHex(5, 2);  // the same text in another form
-    EXPECT_EQ(runs, 1);
-    c.setHex(0x105, 2);
-    EXPECT_EQ(runs, 1);
-    EXPECT_EQ(c.text(), "05");
-    c.setHex(6, 2);
-    EXPECT_EQ(runs, 2);
-    c.setText("---");
-    EXPECT_EQ(c.hexValue(), 0);
-    EXPECT_EQ(c.text(), "---");
-}
-
-TEST_F(Chip, StartUpValues) {
-    EXPECT_EQ(f.REG(0).text(), "**");
-    EXPECT_EQ(f.REG(7).text(), "--");
-    EXPECT_EQ(f.REG(3).text(), "18");
-    EXPECT_EQ(f.REG(129).text(), "FF");
-    EXPECT_EQ(f.REG(133).text(), "1F");
-    EXPECT_EQ(f.REG(134).text(), "FF");
-    EXPECT_EQ(f.RegPC.text(), "000");
-    EXPECT_EQ(f.pila[7].text(), "---");
-    EXPECT_EQ(f.RP[0].color(), ColorRole::Cell);
-    EXPECT_EQ(f.RP[1].color(), ColorRole::Placeholder);
-    EXPECT_EQ(f.REG(3).hint(), " IRP=0 RP1=0 RP0=0  T0=1  PD=1   Z=0  DC=0   C=0");
-    EXPECT_EQ(f.SENTIM.text(), "Ext. Des.");
-    EXPECT_EQ(f.divtim.text(), "256");
-    EXPECT_FALSE(f.WDT.enabled());
-    EXPECT_EQ(f.prg.count(), 1024);
-    EXPECT_EQ(f.prg.row(0), "000\t0000\tNOP");
-    EXPECT_EQ(f.ExtraCycle, 1);
-}
-
-// One instruction: W and F before, the result where it lands, and the flags after.
-struct AluCase {
-    const char* name;
-    int word, w, f, carryIn;
-    int wAfter, fAfter, flags;  // flags: C | DC << 1 | Z << 2
-};
-
-class Alu : public Chip, public ::testing::WithParamInterface<AluCase> {};
-
-TEST_P(Alu, ResultAndFlags) {
-    const AluCase& c = GetParam();
-    f.REGW.setHex(c.w, 2);
-    set(0x20, c.f);
-    set(3, 0x18 | c.carryIn);
-    exec(c.word);
-    EXPECT_EQ(f.REGW.hexValue(), c.wAfter) << c.name;
-    EXPECT_EQ(reg(0x20), c.fAfter) << c.name;
-    EXPECT_EQ(status() & 7, c.flags) << c.name;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Instructions, Alu,
-    ::testing::Values(AluCase{"addwf 0F+01", 0x07A0, 0x0F, 0x01, 0, 0x0F, 0x10, 2},
-                      AluCase{"addwf FF+01", 0x07A0, 0xFF, 0x01, 0, 0xFF, 0x00, 7},
-                      AluCase{"subwf F=W", 0x02A0, 0x33, 0x33, 0, 0x33, 0x00, 7},
-                      AluCase{"subwf 00-01 to W", 0x0220, 0x01, 0x00, 1, 0xFF, 0x00, 0},
-                      AluCase{"sublw 00 W=01", 0x3C00, 0x01, 0x00, 1, 0xFF, 0x00, 0},
-                      AluCase{"addlw FF W=01", 0x3EFF, 0x01, 0x00, 0, 0x00, 0x00, 7},
-                      AluCase{"rlf 80 C=0", 0x0DA0, 0x00, 0x80, 0, 0x00, 0x00, 1},
-                      AluCase{"rrf 01 C=1", 0x0CA0, 0x00, 0x01, 1, 0x00, 0x80, 1},
-                      AluCase{"swapf 3C", 0x0EA0, 0x00, 0x3C, 0, 0x00, 0xC3, 0},
-                      AluCase{"comf 00", 0x09A0, 0x00, 0x00, 0, 0x00, 0xFF, 0},
-                      AluCase{"decf 01 to W", 0x0320, 0x00, 0x01, 0, 0x00, 0x01, 4},
-                      AluCase{"incf FF", 0x0AA0, 0x00, 0xFF, 0, 0x00, 0x00, 4},
-                      AluCase{"clrw", 0x0100, 0x55, 0x12, 0, 0x00, 0x12, 4},
-                      AluCase{"movf to W", 0x0820, 0x00, 0x00, 0, 0x00, 0x00, 4},
-                      AluCase{"iorlw 0", 0x3800, 0x00, 0x00, 0, 0x00, 0x00, 4},
-                      AluCase{"3Bxx keeps W, sets Z", 0x3B12, 0x00, 0x00, 0, 0x00, 0x00, 4},
-                      AluCase{"xorwf", 0x06A0, 0xF0, 0xFF, 0, 0xF0, 0x0F, 0}),
-    [](const auto& p) { return "case" + std::to_string(p.index); });
-
-TEST_F(Chip, SkipsWrapAndCountCycles) {
-    set(0x20, 1);
-    exec(0x0BA0);  // decfsz 20h: result 0, skip
-    EXPECT_EQ(f.RegPC.text(), "002");
-    EXPECT_EQ(f.ciclos.text(), "2");  // the pending start-up cycle
-    exec(0x0BA0);                     // FFh: no skip, the skip's second cycle comes now
-    EXPECT_EQ(f.RegPC.text(), "003");
-    EXPECT_EQ(f.ciclos.text(), "4");
-    f.RegPC.setHex(0x3FE, 3);
-    exec(0x1C03);  // btfss STATUS,0 with C clear: no skip
-    exec(0x1803);  // at 3FFh btfsc STATUS,0: skip lands on 001h
-    EXPECT_EQ(f.RegPC.text(), "001");
-    EXPECT_EQ(f.REG(2).text(), "01");
-}
-
-TEST_F(Chip, CallsReturnsAndTheEightLevelStack) {
-    f.RegPC.setHex(0x3FF, 3);
-    exec(0x2123);  // call 123 at 3FFh pushes 000h
-    EXPECT_EQ(f.pila[0].text(), "000");
-    for (int i = 0; i < 8; ++i)
-        exec(0x2100 + i * 0x10);         // eight more nested calls
-    EXPECT_EQ(f.pila[7].text(), "124");  // the oldest return address is gone
-    for (int i = 0; i < 8; ++i)
-        exec(0x0008);
-    EXPECT_EQ(f.pila[0].text(), "---");
-    exec(0x0008);  // empty stack: back to 000h
-    EXPECT_EQ(f.RegPC.text(), "000");
-    set(10, 0x18);
-    exec(0x2FFF);  // goto 7FFh ignores PCLATH and bit 10
-    EXPECT_EQ(f.RegPC.text(), "3FF");
-}
-
-TEST_F(Chip, BankingMirrorsIndirectAndPcl) {
-    set(3, 0x38);  // RP0
-    f.REGW.setHex(0x42, 2);
-    exec(0x0081);  // movwf 01h in bank 1 is OPTION
-    EXPECT_EQ(f.REG(129).text(), "42");
-    exec(0x008C);  // 8Ch mirrors 0Ch
-    EXPECT_EQ(reg(12), 0x42);
-    set(3, 0x58);  // RP1: writes dropped, reads 0
-    exec(0x018C);
-    EXPECT_EQ(reg(12), 0x42);
-    set(3, 0x18);
-    set(4, 0x85);  // FSR -> TRISA through INDF, from bank 0
-    f.REGW.setHex(3, 2);
-    exec(0x0080);
-    EXPECT_EQ(f.REG(133).text(), "03");
-    EXPECT_EQ(f.INDF.text(), "03");
-    set(4, 0x80);
-    exec(0x0080);  // INDF addressing itself changes nothing
-    EXPECT_EQ(f.REG(0).text(), "**");
-    int addr = 0;
-    set(4, 0x0C);
-    f.WriteRegister(addr, 9, 1);
-    EXPECT_EQ(addr, 0x0C);  // the caller sees the effective address
-    set(10, 0x1F);
-    f.REGW.setHex(0x34, 2);
-    exec(0x0082);  // movwf PCL
-    EXPECT_EQ(f.RegPC.text(), "334");
-    EXPECT_EQ(f.ExtraCycle, 1);
-    EXPECT_EQ(f.ciclos.text(), "7");
-}
-
-TEST_F(Chip, StatusAsDestination) {
-    exec(0x0183);  // clrf STATUS
-    EXPECT_EQ(f.REG(3).text(), "04");
-    EXPECT_EQ(f.StatusReg, 4);
-}
-
-TEST_F(Chip, PortsTrisAndPins) {
-    set(6, 0xA5);
-    set(134, 0x00);
-    const int want[] = {1, 0, 1, 0, 0, 1, 0, 1};
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_FALSE(f.PB[static_cast<std::size_t>(i)].enabled());
-        EXPECT_EQ(f.PB[static_cast<std::size_t>(i)].value(), want[i]) << i;
-    }
-    f.PA[0].setValue(1);
-    f.PA[2].setValue(1);
-    EXPECT_EQ(f.ReadRegister(5), 0x05);
-    EXPECT_EQ(f.REG(5).text(), "05");
-}
-
-TEST_F(Chip, OptionDisplays) {
-    set(129, 0x07);
-    EXPECT_EQ(f.SENTIM.text(), "Int.");
-    EXPECT_FALSE(f.TOCKI.enabled());
-    EXPECT_TRUE(f.PA[4].visible());
-    EXPECT_EQ(f.divtim.text(), "256");
-    EXPECT_EQ(f.WATCHDOG.text(), "WDT / 1");
-    set(129, 0xFF);
-    EXPECT_EQ(f.SENTIM.text(), "Ext.");
-    EXPECT_TRUE(f.TOCKI.enabled());
-    EXPECT_FALSE(f.PA[4].visible());
-    EXPECT_EQ(f.divtim.text(), "1");
-    EXPECT_EQ(f.WATCHDOG.text(), "WDT / 128");
-    set(129, 0x00);
-    EXPECT_EQ(f.divtim.text(), "2");
-}
-
-TEST_F(Chip, EepromUnlockWriteAndRead) {
-    set(9, 0x05);
-    set(8, 0x3C);
-    set(136, 0x04);
-    set(136, 0x06);  // no unlock: nothing stored
-    EXPECT_EQ(f.EE[5].text(), "00");
-    EXPECT_EQ(f.REG(136).text(), "04");
-    set(137, 0x55);
-    set(137, 0xAA);
-    set(136, 0x06);
-    EXPECT_EQ(f.EE[5].text(), "3C");
-    EXPECT_EQ(f.REG(136).text(), "14");
-    EXPECT_EQ(f.EepromUnlock, 0);
-    set(8, 0);
-    set(136, 0x01);
-    EXPECT_EQ(f.REG(8).text(), "3C");
-    EXPECT_EQ(f.REG(136).text(), "00");
-    set(9, 0x40);  // no such cell: the read yields 00
-    set(136, 0x01);
-    EXPECT_EQ(f.REG(8).text(), "00");
-}
-
-TEST_F(Chip, Timer0InternalAndExternal) {
-    set(129, 0x08);  // internal clock, prescaler to the watchdog: divisor 1
-    exec(0);
-    exec(0);
-    EXPECT_EQ(reg(1), 2);
-    set(129, 0x28);  // external, divisor 1
-    f.PrescalerCount = 0;
-    f.TOCKI_Click();
-    f.TOCKI_Click();
-    f.TOCKI_Click();
-    const int before = reg(1);
-    for (int i = 0; i < 4; ++i)
-        exec(0);
-    EXPECT_EQ(reg(1), before + 3);
-}
-
-struct ResetCase {
-    const char* name;
-    bool asleep;
-    void (Form1::*reset)();
-    int status, intcon, pc;
-};
-
-class Resets : public Chip, public ::testing::WithParamInterface<ResetCase> {};
-
-TEST_P(Resets, Table) {
-    const ResetCase& c = GetParam();
-    f.WATCHDOG.setValue(1);
-    f.RegPC.setHex(5, 3);
-    f.ProgramCounter = 5;
-    f.PushStack(7);
-    if (c.asleep) f.estsleep.setValue(1);
-    set(3, 0xFF);
-    set(11, 0xFF);
-    (f.*c.reset)();
-    EXPECT_EQ(reg(3), c.status) << c.name;
-    EXPECT_EQ(reg(11), c.intcon) << c.name;
-    EXPECT_EQ(f.RegPC.hexValue(), c.pc) << c.name;
-    EXPECT_EQ(f.prg.selected(), c.pc) << c.name;
-    EXPECT_EQ(f.pila[0].text(), "---");
-    EXPECT_EQ(f.estsleep.value(), 0);
-    EXPECT_EQ(f.ciclos.text(), "0");
-    exec(0);
-    EXPECT_EQ(f.ciclos.text(), "2");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    All, Resets,
-    ::testing::Values(ResetCase{"por", false, &Form1::por_Click, 0x18, 0x00, 0},
-                      ResetCase{"por asleep", true, &Form1::por_Click, 0x18, 0x00, 0},
-                      ResetCase{"mclr", false, &Form1::MCLR_Click, 0x1F, 0x01, 0},
-                      ResetCase{"mclr asleep", true, &Form1::MCLR_Click, 0x17, 0x00, 0},
-                      ResetCase{"wdt", false, &Form1::WDT_Click, 0x0F, 0x01, 0},
-                      ResetCase{"wdt wake-up", true, &Form1::WDT_Click, 0xE7, 0x00, 6}));
-
-TEST_F(Chip, RunStopsAtBreakpointsAndPassesThemNextTime) {
-    // loop: incf 20h; goto loop, with a breakpoint on the goto
-    f.ProgramMemory[0] = 0x0AA0;
-    f.ProgramMemory[1] = 0x2800;
-    f.listaprog();
-    f.prg.select(1);
-    f.break_Click();
-    EXPECT_EQ(f.prg.row(1), "001 *\t2800\tGOTO 000");
-    f.ejecutar_Click();
-    EXPECT_EQ(f.RegPC.text(), "001");
-    EXPECT_EQ(f.ejecutar.text(), "&Ejecutar");
-    EXPECT_TRUE(f.eje1.enabled());
-    EXPECT_TRUE(f.BreakpointSkip);
-    f.ejecutar_Click();  // one pass of the loop
-    EXPECT_EQ(f.RegPC.text(), "001");
-    EXPECT_EQ(reg(0x20), 2);
-    f.eje1_Click();  // a step clears the skip: the next run stops at once
-    f.RegPC.setHex(1, 3);
-    f.ejecutar_Click();
-    EXPECT_EQ(reg(0x20), 2);
-    // A cancelled load keeps the marks of breakpoints that still stop a run.
-    f.cargar_Click();
-    EXPECT_EQ(f.prg.row(1), "001 *\t2800\tGOTO 000");
-}
-
-TEST_F(Chip, StopInsideTheYieldAndResetDuringARun) {
-    f.ProgramMemory[0] = 0x0AA0;
-    f.ProgramMemory[1] = 0x2800;
-    int yields = 0;
-    platform.onYield = [&] {
-        if (++yields == 3) f.MCLR_Click();  // does not stop the run
-        if (yields == 10) f.ejecutar_Click();
-    };
-    f.ejecutar_Click();
-    EXPECT_EQ(yields, 10);
-    EXPECT_FALSE(f.running());
-    EXPECT_EQ(f.eje1.enabled(), true);
-}
-
-TEST_F(Chip, SleepFreezesStepsUntilTheWatchdogWakesIt) {
-    exec(0x0063);
-    EXPECT_EQ(f.estsleep.value(), 1);
-    const auto cycles = f.ciclos.text();
-    f.eje1_Click();
-    EXPECT_EQ(f.ciclos.text(), cycles);
-    EXPECT_EQ(f.RegPC.text(), "001");
-    f.WATCHDOG.setValue(1);
-    ASSERT_TRUE(f.WDT.enabled());
-    f.WDT_Click();
-    EXPECT_EQ(f.RegPC.text(), "002");
-    EXPECT_EQ(f.estsleep.value(), 0);
-}
-
-TEST_F(Chip, ModificarTargetsRangesAndBeeps) {
-    f.REG_Click(7);
-    EXPECT_EQ(f.direc.text(), "");
-    f.REG_Click(134);
-    EXPECT_EQ(f.direc.text(), "D-86");
-    EXPECT_EQ(f.dato.text(), "FF");
-    EXPECT_EQ(f.focus(), &f.dato);
-    f.REGW_Click();
-    f.dato.setText("1FF");
-    f.aceptar_Click();
-    EXPECT_EQ(platform.events.back(), "beep");
-    EXPECT_EQ(f.direc.text(), "W");
-    EXPECT_EQ(f.dato.selLength(), 3);
-    f.dato.setText("");
-    f.aceptar_Click();  // no digits: writes 0
-    EXPECT_EQ(f.REGW.text(), "00");
-    EXPECT_EQ(f.direc.text(), "");
-    f.RegPC.setHex(0x10, 3);
-    f.REG_Click(10);
-    f.dato.setText("03");
-    f.aceptar_Click();
-    EXPECT_EQ(f.RegPC.text(), "310");
-    f.RegPC_Click();
-    f.dato.setText("2A5");
-    f.aceptar_Click();
-    EXPECT_EQ(f.REG(2).text(), "A5");
-    f.prg.select(5);
-    f.dato.setText("3FFF");
-    f.aceptar_Click();
-    EXPECT_EQ(f.prg.row(5), "005\t3FFF\tADDLW FF");
-    EXPECT_EQ(f.prg.selected(), 5);
-    EXPECT_EQ(f.direc.text(), "");
-    f.prg.select(6);
-    f.dato.setText("4000");
-    f.aceptar_Click();
-    EXPECT_EQ(f.ProgramMemory[6], 0);
-    f.direc.setText("P-FFF");  // no such program address
-    f.break_Click();
-    EXPECT_EQ(platform.events.back(), "beep");
+    Chip c;
+    c.REG(3).setHex(0x18, 2);
+    EXPECT_EQ(c.REG(3).hint(), " IRP=0 RP1=0 RP0=0  T0=1  PD=1   Z=0  DC=0   C=0");
+    c.REG(11).setHex(0x81, 2);
+    EXPECT_EQ(c.REG(11).hint(), " GIE=1 EIE=0 TIE=0 ITE=0 BIE=0 TIF=0 ITF=0 BIF=1");
 }
 
 }  // namespace

@@ -22,9 +22,9 @@
 #include <thread>
 #include <vector>
 
-#include "core/form1.h"
+#include "form1/form1.h"
 #include "host/process_launch.h"
-#include "platform/scripted_platform.h"
+#include "host/scripted_platform.h"
 #include "temp_files.h"
 
 extern char** environ;
@@ -170,7 +170,7 @@ TEST(ExternalTools, ButtonsAskForTheFileAndStartTheirProgram) {
         SCOPED_TRACE(c.name);
         ScriptedPlatform p;
         Form1 f(p);
-        f.ProgramMemory[0] = 0x1234;
+        f.chip.ProgramMemory[0] = 0x1234;
         p.events.clear();
         if (c.choice) p.pendingChoice = c.choice;
         (f.*c.click)();
@@ -181,7 +181,7 @@ TEST(ExternalTools, ButtonsAskForTheFileAndStartTheirProgram) {
         else
             EXPECT_TRUE(p.events.empty()) << p.events.front();
         // Starting a tool loads nothing.
-        EXPECT_EQ(f.ProgramMemory[0], 0x1234);
+        EXPECT_EQ(f.chip.ProgramMemory[0], 0x1234);
     }
 }
 
@@ -220,7 +220,7 @@ std::vector<int> LoadedWords(const fs::path& hex, int count) {
     EXPECT_TRUE(std::find_if(p.events.begin(), p.events.end(), [](const std::string& e) {
                     return e.rfind("message", 0) == 0;
                 }) == p.events.end());
-    return std::vector<int>(f.ProgramMemory.begin(), f.ProgramMemory.begin() + count);
+    return std::vector<int>(f.chip.ProgramMemory.begin(), f.chip.ProgramMemory.begin() + count);
 }
 
 TEST(Assembler, WritesTheHexBesideTheSourceAndNothingElse) {
@@ -545,7 +545,7 @@ TEST(SourceToListing, AssembleButtonThenLoadShowsTheProgram) {
     ASSERT_EQ(f.prg.count(), kProgramWords);
     for (int i = 0; i < static_cast<int>(std::size(rows)); ++i)
         EXPECT_EQ(f.prg.row(i), rows[i]);
-    EXPECT_EQ(f.WATCHDOG.value(), 0);  // _WDT_OFF in the configuration word
+    EXPECT_EQ(f.chip.WATCHDOG.value(), 0);  // _WDT_OFF in the configuration word
 }
 
 // Sets environment variables for one test (a bare NAME removes one) and restores them.
@@ -639,8 +639,8 @@ struct ExampleCase {
 const ExampleCase kExamples[] = {
     {"contador",
      [](Form1& f) {
-         EXPECT_EQ(f.REG(6).hexValue(), 0x0F);
-         EXPECT_EQ(f.REG(0x0C).hexValue(), 0x0F);
+         EXPECT_EQ(f.chip.REG(6).hexValue(), 0x0F);
+         EXPECT_EQ(f.chip.REG(0x0C).hexValue(), 0x0F);
          for (int i = 0; i < 4; ++i)
              EXPECT_EQ(f.PB[static_cast<std::size_t>(i)].value(), 1);
          for (int i = 4; i < 8; ++i)
@@ -648,31 +648,31 @@ const ExampleCase kExamples[] = {
      }},
     {"subrutina",
      [](Form1& f) {
-         EXPECT_EQ(f.REG(0x0C).hexValue(), 0x0A);
-         EXPECT_EQ(f.REGW.hexValue(), 0x0A);
+         EXPECT_EQ(f.chip.REG(0x0C).hexValue(), 0x0A);
+         EXPECT_EQ(f.chip.REGW.hexValue(), 0x0A);
      }},
     {"eeprom",
      [](Form1& f) {
-         EXPECT_EQ(f.EE[0x10].hexValue(), 0xA5);
+         EXPECT_EQ(f.chip.EE[0x10].hexValue(), 0xA5);
          for (int i = 0; i < 4; ++i)
-             EXPECT_EQ(f.EE[static_cast<std::size_t>(i)].hexValue(), i + 1);
-         EXPECT_EQ(f.REG(0x0C).hexValue(), 0xA5);
-         EXPECT_EQ(f.REG(136).hexValue() & 0x07, 0);  // RD, WR, WREN all clear
+             EXPECT_EQ(f.chip.EE[static_cast<std::size_t>(i)].hexValue(), i + 1);
+         EXPECT_EQ(f.chip.REG(0x0C).hexValue(), 0xA5);
+         EXPECT_EQ(f.chip.REG(136).hexValue() & 0x07, 0);  // RD, WR, WREN all clear
      }},
     {"timer0",
      [](Form1& f) {
-         EXPECT_EQ(f.REG(0x0C).hexValue(), 3);
-         EXPECT_GT(f.REG(1).hexValue(), 9);
+         EXPECT_EQ(f.chip.REG(0x0C).hexValue(), 3);
+         EXPECT_GT(f.chip.REG(1).hexValue(), 9);
          EXPECT_TRUE(f.SENTIM.textIs("Int."));
          EXPECT_TRUE(f.divtim.textIs("8"));
      }},
     {"indirecto",
      [](Form1& f) {
-         EXPECT_EQ(f.REG(0x0C).hexValue(), 0x88);
-         EXPECT_EQ(f.REGW.hexValue(), 0x88);
+         EXPECT_EQ(f.chip.REG(0x0C).hexValue(), 0x88);
+         EXPECT_EQ(f.chip.REGW.hexValue(), 0x88);
          for (int a = 0x20; a < 0x30; ++a)
-             EXPECT_EQ(f.REG(a).hexValue(), 0x30 - a);
-         EXPECT_EQ(f.REG(4).hexValue(), 0x30);
+             EXPECT_EQ(f.chip.REG(a).hexValue(), 0x30 - a);
+         EXPECT_EQ(f.chip.REG(4).hexValue(), 0x30);
      }},
 };
 
@@ -691,7 +691,7 @@ TEST(Examples, EachRunsToItsEndlessLoop) {
         int steps = 0;
         for (; steps < 20000; ++steps) {
             const int pc = static_cast<int>(f.RegPC.hexValue());
-            if (f.ProgramMemory[static_cast<std::size_t>(pc)] == (0x2800 | pc)) break;
+            if (f.chip.ProgramMemory[static_cast<std::size_t>(pc)] == (0x2800 | pc)) break;
             f.eje1_Click();
         }
         ASSERT_LT(steps, 20000);

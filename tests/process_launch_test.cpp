@@ -149,24 +149,6 @@ TEST(LaunchDetached, ArgumentsArriveLiterally) {
         EXPECT_FALSE(fs::exists(t.path() / f)) << f;
 }
 
-TEST(LaunchDetached, LooksInTheApplicationDirectoryFirst) {
-    TempDir t;
-    const fs::path app = t.path() / "app", bin = t.path() / "bin";
-    WriteFile(app / "tool", RecorderScript(t.path() / "from-app"), true);
-    WriteFile(bin / "tool", RecorderScript(t.path() / "from-path"), true);
-    WriteFile(bin / "only", RecorderScript(t.path() / "only-path"), true);
-    ScopedPath path(bin.string() + ":/usr/bin:/bin");
-
-    ASSERT_TRUE(LaunchDetached("tool a", app.string()));
-    ASSERT_TRUE(LaunchDetached("only b", app.string()));
-    ASSERT_TRUE(WaitFor(t.path() / "from-app"));
-    ASSERT_TRUE(WaitFor(t.path() / "only-path"));
-    EXPECT_EQ(ReadFile(t.path() / "from-app"), "a\n");
-    EXPECT_EQ(ReadFile(t.path() / "only-path"), "b\n");
-    std::this_thread::sleep_for(milliseconds(200));
-    EXPECT_FALSE(fs::exists(t.path() / "from-path"));
-}
-
 TEST(LaunchDetached, ApplicationDirectoryWithSpaces) {
     TempDir t;
     const fs::path app = t.path() / "Mis programas" / "vintrel  2";

@@ -56,3 +56,22 @@ expect RegPC 002
 run
 expect RegPC 006
 expect REG 13 05
+# A cancelled load keeps memory and rebuilds the listing with the marks; a load clears them.
+select prg 4
+click break
+choose
+click cargar
+expect prg 4 004 *	0D8F	RLF 0F
+load loop.hex
+expect prg 4 004	0D8F	RLF 0F
+# A reset clears the skip: with a breakpoint at 0 each run after a reset stops there at once.
+select prg 0
+click break
+click por
+run
+expect RegPC 000
+expect ciclos 0
+click MCLR
+run
+expect RegPC 000
+expect ciclos 0

@@ -1,1 +1,0 @@
-vintrel_test(chip_test)
