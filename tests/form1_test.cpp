@@ -154,8 +154,7 @@ TEST(Loader, MessagesAndWhatStaysStored) {
         p.events.clear();
         p.pendingChoice = unreadable.string();
         f.cargar_Click();
-        EXPECT_EQ(p.events, std::vector<std::string>{"message " + JsonString(kRead)})
-            << unreadable;
+        EXPECT_EQ(p.events, std::vector<std::string>{"message " + JsonString(kRead)}) << unreadable;
     }
     ::alarm(0);
     EXPECT_EQ(p.lastFilter, "Archivos hexadecimales (*.hex)|*.hex|Todos los archivos (*.*)|*.*");

@@ -24,7 +24,7 @@
 #include <string>
 
 #include "assembly.h"
-#include "platform/qt_platform.h"
+#include "qt/qt_platform.h"
 #include "results_window.h"
 #include "spanish_qt.h"
 #include "temp_files.h"

@@ -1,7 +1,7 @@
 // The start-up window against a real HTTP server on the loopback interface, and the updater
 // script it starts.
 // Before any Qt header: Qt's `emit` keyword is a macro that would eat a member of the same name.
-#include "platform/scripted_platform.h"
+#include "host/scripted_platform.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "startup/form2.h"
+#include "qt/form2.h"
 
 namespace vintrel {
 namespace {

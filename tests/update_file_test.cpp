@@ -1,4 +1,4 @@
-#include "startup/update_file.h"
+#include "update/update_file.h"
 
 #include <gtest/gtest.h>
 

@@ -56,11 +56,11 @@ enum class Op : std::uint8_t {
 
 struct Instruction {
     Op op = Op::Undefined;
-    std::uint8_t f = 0;     // file register (7 bits); every class-0 and class-1 word has one
-    std::uint8_t d = 0;     // destination: 0 W, 1 f
-    std::uint8_t b = 0;     // bit number
-    std::uint16_t k = 0;    // literal (8 bits) or jump target (11 bits)
-    bool readsPcl = false;  // a class-0 or class-1 word on file register 02h
+    std::uint8_t f = 0;      // file register (7 bits); every class-0 and class-1 word has one
+    std::uint8_t d = 0;      // destination: 0 W, 1 f
+    std::uint8_t b = 0;      // bit number
+    std::uint16_t k = 0;     // literal (8 bits) or jump target (11 bits)
+    bool readsPcl = false;   // a class-0 or class-1 word on file register 02h
     std::uint16_t word = 0;  // the 14-bit word decoded
 };
 
