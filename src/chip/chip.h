@@ -207,6 +207,15 @@ class Chip final : private ChangeListener {
     bool deferPc_ = false;
     int stackDepth_ = 0;  // a hint: StackDepth() checks it
     bool pcPending_ = false;
+    // Inside a burst: STATUS's new value waits in StatusReg. Its cell differs from StatusReg
+    // only in the flags, which nothing reads but an instruction on STATUS and the INDF
+    // display when FSR points at STATUS; those show it first.
+    bool statusPending_ = false;
+    void SyncStatus() {
+        if (!statusPending_) return;
+        statusPending_ = false;
+        SetReg(3, StatusReg);
+    }
     // The program words decoded, each beside the word it was decoded from.
     std::array<int, kProgramWords> decodedWord_;
     std::array<Instruction, kProgramWords> decoded_;

@@ -109,8 +109,10 @@ bool Control::textIsSlow(std::string_view t) const {
 
 void Control::setText(std::string_view t) {
     if (textIs(t)) return;
+    // A cell that takes turns between a number and the same text (a stack level and its
+    // "---") finds the text still there.
+    if (form_ == Form::Str || !SameChars(str_, t)) str_.assign(t);
     form_ = Form::Str;
-    str_.assign(t);
     changed();
 }
 
@@ -123,7 +125,7 @@ bool Control::assignHexSlow(std::int64_t v, int width) {
     form_ = Form::Hex;
     width_ = w;
     num_ = v;
-    str_.clear();
+    // str_ means nothing in the hex form; it is kept for a later setText of the same text.
     if (same) return false;
     touched();
     return true;

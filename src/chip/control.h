@@ -187,7 +187,7 @@ class Control {
     Form form_ = Form::Str;
     std::uint8_t width_ = 0;
     std::int64_t num_ = 0;
-    std::string str_;
+    std::string str_;  // the text in the Str form only
     int value_ = 0;
     bool enabled_ = true;
     bool visible_ = true;

@@ -99,6 +99,7 @@ bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
     }
     skip = skipNext;
     deferPc_ = false;
+    SyncStatus();
     if (pcPending_) {
         pcPending_ = false;
         SetPC(ProgramCounter);
@@ -121,7 +122,10 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
     CycleCount += 1 + ExtraCycle;
     if (InternalClock()) PrescalerCount += 1 + ExtraCycle;
     ExtraCycle = 0;
-    StatusReg = static_cast<int>(REG(3).hexValue());
+    // Inside a burst the flags wait in StatusReg too (StatusShownLate), until an instruction
+    // can see the cell.
+    if (statusPending_ && (in.seesStatus || indfKey_ == 3)) SyncStatus();
+    if (!statusPending_) StatusReg = static_cast<int>(REG(3).hexValue());
 
     int f = in.f;
     const int d = in.d;
@@ -193,11 +197,13 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
             // clang-format on
     }
 
-    SetReg(3, StatusReg);
-    if (deferPc_)
+    if (deferPc_) {
+        statusPending_ = true;
         pcPending_ = true;
-    else
+    } else {
+        SetReg(3, StatusReg);
         SetPC(ProgramCounter);
+    }
 }
 
 }  // namespace vintrel

@@ -49,6 +49,8 @@ void Chip::selpag() {
 void Chip::SetIndfKey(int key) {
     const auto base = [](int k) { return HasEffect(k) || k == 3 || k == 4; };
     const int old = indfKey_;
+    // The display is about to read STATUS: it shows the flags of the instructions so far.
+    if (key == 3) SyncStatus();
     indfKey_ = key;
     indfShowsPcl_ = key == 2 || key == kAnyKey;
     if (old == kAnyKey || key == kAnyKey) {
