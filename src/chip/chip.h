@@ -124,9 +124,11 @@ class Chip final : private ChangeListener {
     // ---- Timer0 ----
     // Turns at most one divisor's worth of prescaler pulses into one TMR0 increment.
     void Timer0Update() {
-        if (!InternalClock() && !TOCKI.enabled()) return;
+        // The count is checked first: it reaches the divisor only now and then.
         const std::int64_t d = divtim.decValue();
-        if (d <= PrescalerCount) Timer0Tick(d);
+        if (d > PrescalerCount) return;
+        if (!InternalClock() && !TOCKI.enabled()) return;
+        Timer0Tick(d);
     }
     void TOCKI_Click() { ++PrescalerCount; }
     // SENTIM reads "Int."; kept as a flag beside the caption, which only OPTION's effect sets.
@@ -200,8 +202,9 @@ class Chip final : private ChangeListener {
     std::array<Control, 256> reg_;
     std::uint64_t panelRevision_ = 0;
     bool internalClock_ = false;
-    int indfKey_ = 0;            // IndfKeyOf(FSR)
-    bool indfShowsPcl_ = false;  // indfKey_ is PCL's, or any
+    int indfKey_ = 0;               // IndfKeyOf(FSR)
+    bool indfShowsPcl_ = false;     // indfKey_ is PCL's, or any
+    bool indfShowsStatus_ = false;  // indfKey_ is STATUS's
     std::array<bool, 256> watched_{};
     // Inside a burst: RegPC's new value waits in ProgramCounter until the burst ends.
     bool deferPc_ = false;

@@ -71,31 +71,45 @@ void Chip::Step() {
 }
 
 bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
-    // The address RegPC shows; a step leaves its new value in ProgramCounter.
-    int pc = static_cast<int>(RegPC.hexValue() & 0x3FF);
-    bool atBreakpoint = false;
-    bool skipNext = skip;
     // Asleep, a step does nothing, so the rest of the burst is the same empty step; only SLEEP
     // puts the chip to sleep inside a burst.
-    bool asleep = estsleep.value() != 0;
+    if (estsleep.value() != 0) {
+        if (idle > 0) {
+            --idle;
+            const int pc = static_cast<int>(RegPC.hexValue() & 0x3FF);
+            if (breakpoints[pc] == 1 && !skip) return true;
+        }
+        idle = 0;
+        return false;
+    }
+    // The address RegPC shows; each step leaves the next one there.
+    ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
+    bool atBreakpoint = false;
+    bool skipNext = skip;
     deferPc_ = true;
     while (idle > 0) {
         --idle;
-        if (breakpoints[pc] == 1 && !skipNext) {
+        if (breakpoints[ProgramCounter] == 1 && !skipNext) {
             atBreakpoint = true;
             break;
         }
-        if (asleep) {
+        skipNext = false;
+        const Instruction& in = Decoded(ProgramCounter);
+        ExecuteInline(in, in.word);
+        Timer0Update();
+        if (in.op == Op::SLEEP && estsleep.value() != 0) {
+            // Asleep: the yields left pass over the same empty step, stopping before a
+            // breakpoint at the address where the chip sleeps.
+            if (idle > 0) {
+                --idle;
+                if (breakpoints[ProgramCounter] == 1) {
+                    atBreakpoint = true;
+                    break;
+                }
+            }
             idle = 0;
             break;
         }
-        skipNext = false;
-        ProgramCounter = pc;
-        const Instruction& in = Decoded(pc);
-        ExecuteInline(in, in.word);
-        Timer0Update();
-        pc = ProgramCounter;
-        asleep = in.op == Op::SLEEP && estsleep.value() != 0;
     }
     skip = skipNext;
     deferPc_ = false;
@@ -124,7 +138,7 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
     ExtraCycle = 0;
     // Inside a burst the flags wait in StatusReg too (StatusShownLate), until an instruction
     // can see the cell.
-    if (statusPending_ && (in.seesStatus || indfKey_ == 3)) SyncStatus();
+    if (statusPending_ && (in.seesStatus || indfShowsStatus_)) SyncStatus();
     if (!statusPending_) StatusReg = static_cast<int>(REG(3).hexValue());
 
     int f = in.f;
@@ -147,7 +161,7 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
     // words: a port read refreshes the port's cell.
     const int F = word < 0x2000 ? ReadFileRegister(f) : 0;
     int W = static_cast<int>(REGW.hexValue());
-    const int mask = 1 << in.b;
+    const auto mask = [&in] { return 1 << in.b; };
 
     switch (in.op) {
         // clang-format off
@@ -169,10 +183,10 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
         case Op::RLF:    { const int r = (F * 2 + (S & kC)) & 0xFF; SetBit(S, kC, F & 0x80); WriteRegister(f, r, d); break; }
         case Op::SWAPF:  WriteRegister(f, (F & 0xF) * 0x10 + (F >> 4), d); break;
 
-        case Op::BCF:    WriteRegister(f, F & (0xFF - mask), 1); break;
-        case Op::BSF:    WriteRegister(f, F | mask, 1); break;
-        case Op::BTFSC:  if ((F & mask) == 0) skip(); break;
-        case Op::BTFSS:  if ((F & mask) != 0) skip(); break;
+        case Op::BCF:    WriteRegister(f, F & (0xFF - mask()), 1); break;
+        case Op::BSF:    WriteRegister(f, F | mask(), 1); break;
+        case Op::BTFSC:  if ((F & mask()) == 0) skip(); break;
+        case Op::BTFSS:  if ((F & mask()) != 0) skip(); break;
 
         case Op::CALL:   PushStack(ProgramCounter); jump(); break;
         case Op::GOTO:   jump(); break;

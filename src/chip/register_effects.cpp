@@ -53,6 +53,7 @@ void Chip::SetIndfKey(int key) {
     if (key == 3) SyncStatus();
     indfKey_ = key;
     indfShowsPcl_ = key == 2 || key == kAnyKey;
+    indfShowsStatus_ = key == 3;
     if (old == kAnyKey || key == kAnyKey) {
         for (int k = 0; k < 256; ++k)
             watched_[static_cast<std::size_t>(k)] = key == kAnyKey || base(k) || k == key;
