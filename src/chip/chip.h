@@ -190,6 +190,16 @@ class Chip final : private ChangeListener {
     enum : int { kRegPCId = 256, kFRId, kWatchdogId };
     void ControlChanged(int id) override;
     void StoreRegister(int a, int b, int value);
+    // The register file in a bank already known (the executor's: STATUS's bank bits do not
+    // change before its one write).
+    int ReadFile(int f, int bank);
+    void WriteFile(int& address, int value, int bank);
+    [[gnu::always_inline]] void Write(int& address, int value, int destination, int bank) {
+        if (destination == 0)
+            REGW.setHex(value, 2);
+        else
+            WriteFile(address, value, bank);
+    }
     void PclWrite(int value);
     // Output (disabled) pins take their bit of the port value; inputs keep the user's level.
     static void ShowLatch(Control* pins, int count, int portValue);
@@ -234,7 +244,10 @@ class Chip final : private ChangeListener {
 }
 
 [[gnu::always_inline]] inline int Chip::ReadFileRegister(int f) {
-    const int bank = Bank();
+    return ReadFile(f, Bank());
+}
+
+[[gnu::always_inline]] inline int Chip::ReadFile(int f, int bank) {
     if (bank == 0) return ReadRegister(f);
     if (bank == 1) return ReadRegister(f + 128);
     return 0;
@@ -280,7 +293,10 @@ inline void Chip::PclWrite(int value) {
         REGW.setHex(value, 2);
         return;
     }
-    const int bank = Bank();
+    WriteFile(address, value, Bank());
+}
+
+[[gnu::always_inline]] inline void Chip::WriteFile(int& address, int value, int bank) {
     if (address == 0 && bank <= 1) {
         if (StatusReg & 0x80) return;
         const int fsr = static_cast<int>(REG(4).hexValue());

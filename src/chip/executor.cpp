@@ -159,32 +159,33 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
     int& S = StatusReg;
     // Every class-0 and class-1 word reads its file register first, also NOP and the control
     // words: a port read refreshes the port's cell.
-    const int F = word < 0x2000 ? ReadFileRegister(f) : 0;
+    const int bank = (StatusReg & 0x60) >> 5;
+    const int F = word < 0x2000 ? ReadFile(f, bank) : 0;
     int W = static_cast<int>(REGW.hexValue());
     const auto mask = [&in] { return 1 << in.b; };
 
     switch (in.op) {
         // clang-format off
-        case Op::MOVWF:  WriteRegister(f, W, 1); break;
+        case Op::MOVWF:  WriteFile(f, W, bank); break;
         case Op::CLRF:
-        case Op::CLRW:   WriteRegister(f, 0, d); SetZeroFlag(S, 0); break;  // write, then Z
-        case Op::SUBWF:  { const int r = Subtract(S, F, W); SetZeroFlag(S, r); WriteRegister(f, r, d); break; }
-        case Op::ADDWF:  { const int r = Add(S, W, F); SetZeroFlag(S, r); WriteRegister(f, r, d); break; }
-        case Op::DECF:   WriteRegister(f, Logic(S, (F - 1) & 0xFF), d); break;
-        case Op::INCF:   WriteRegister(f, Logic(S, (F + 1) & 0xFF), d); break;
-        case Op::IORWF:  WriteRegister(f, Logic(S, W | F), d); break;
-        case Op::ANDWF:  WriteRegister(f, Logic(S, W & F), d); break;
-        case Op::XORWF:  WriteRegister(f, Logic(S, W ^ F), d); break;
-        case Op::COMF:   WriteRegister(f, Logic(S, ~F & 0xFF), d); break;
-        case Op::MOVF:   WriteRegister(f, F, d); SetZeroFlag(S, F); break;  // write, then Z
-        case Op::DECFSZ: { const int r = (F - 1) & 0xFF; WriteRegister(f, r, d); if (r == 0) skip(); break; }
-        case Op::INCFSZ: { const int r = (F + 1) & 0xFF; WriteRegister(f, r, d); if (r == 0) skip(); break; }
-        case Op::RRF:    { const int r = (S & kC) * 0x80 + (F >> 1); SetBit(S, kC, F & 1); WriteRegister(f, r, d); break; }
-        case Op::RLF:    { const int r = (F * 2 + (S & kC)) & 0xFF; SetBit(S, kC, F & 0x80); WriteRegister(f, r, d); break; }
-        case Op::SWAPF:  WriteRegister(f, (F & 0xF) * 0x10 + (F >> 4), d); break;
+        case Op::CLRW:   Write(f, 0, d, bank); SetZeroFlag(S, 0); break;  // write, then Z
+        case Op::SUBWF:  { const int r = Subtract(S, F, W); SetZeroFlag(S, r); Write(f, r, d, bank); break; }
+        case Op::ADDWF:  { const int r = Add(S, W, F); SetZeroFlag(S, r); Write(f, r, d, bank); break; }
+        case Op::DECF:   Write(f, Logic(S, (F - 1) & 0xFF), d, bank); break;
+        case Op::INCF:   Write(f, Logic(S, (F + 1) & 0xFF), d, bank); break;
+        case Op::IORWF:  Write(f, Logic(S, W | F), d, bank); break;
+        case Op::ANDWF:  Write(f, Logic(S, W & F), d, bank); break;
+        case Op::XORWF:  Write(f, Logic(S, W ^ F), d, bank); break;
+        case Op::COMF:   Write(f, Logic(S, ~F & 0xFF), d, bank); break;
+        case Op::MOVF:   Write(f, F, d, bank); SetZeroFlag(S, F); break;  // write, then Z
+        case Op::DECFSZ: { const int r = (F - 1) & 0xFF; Write(f, r, d, bank); if (r == 0) skip(); break; }
+        case Op::INCFSZ: { const int r = (F + 1) & 0xFF; Write(f, r, d, bank); if (r == 0) skip(); break; }
+        case Op::RRF:    { const int r = (S & kC) * 0x80 + (F >> 1); SetBit(S, kC, F & 1); Write(f, r, d, bank); break; }
+        case Op::RLF:    { const int r = (F * 2 + (S & kC)) & 0xFF; SetBit(S, kC, F & 0x80); Write(f, r, d, bank); break; }
+        case Op::SWAPF:  Write(f, (F & 0xF) * 0x10 + (F >> 4), d, bank); break;
 
-        case Op::BCF:    WriteRegister(f, F & (0xFF - mask()), 1); break;
-        case Op::BSF:    WriteRegister(f, F | mask(), 1); break;
+        case Op::BCF:    WriteFile(f, F & (0xFF - mask()), bank); break;
+        case Op::BSF:    WriteFile(f, F | mask(), bank); break;
         case Op::BTFSC:  if ((F & mask()) == 0) skip(); break;
         case Op::BTFSS:  if ((F & mask()) != 0) skip(); break;
 
