@@ -96,6 +96,12 @@ class Chip final : private ChangeListener {
     bool Burst(std::int64_t& idle, const int* breakpoints, bool& skip);
 
     // ---- change effects ----
+    // The registers with an effect of their own: STATUS, FSR, PORTA, PORTB, INTCON, OPTION,
+    // TRISA, TRISB, EECON1, EECON2.
+    static constexpr bool HasEffect(int key) {
+        return key < 12 ? ((0x878 >> key) & 1) != 0
+                        : key == 129 || key == 133 || key == 134 || key == 136 || key == 137;
+    }
     // What a change of a REG cell's text runs: the register's own effect, then the INDF display.
     [[gnu::always_inline]] void REG_Change(int key) {
         // Most registers have neither an effect nor the INDF display's attention.
@@ -146,10 +152,6 @@ class Chip final : private ChangeListener {
     }
     [[gnu::always_inline]] void SetPC(int pc) {
         if (RegPC.assignHex(pc, 3)) RegPC_Change();
-    }
-    static constexpr bool HasEffect(int key) {
-        return key < 12 ? ((0x878 >> key) & 1) != 0  // STATUS, FSR, PORTA, PORTB, INTCON
-                        : key == 129 || key == 133 || key == 134 || key == 136 || key == 137;
     }
     [[gnu::noinline]] void RegisterEffect(int key);
     void RegPC_ChangeText();

@@ -144,7 +144,9 @@ class Control {
     }
     // Every control of one panel bumps this shared counter too, so a view can tell in one
     // comparison whether anything at all changed since its last refresh.
-    void setPanelRevision(std::uint64_t* counter) { panelRevision_ = counter; }
+    void setPanelRevision(std::uint64_t* counter) {
+        panelRevision_ = counter ? counter : &unwiredRevision_;
+    }
 
   private:
     enum class Form : std::uint8_t { Str, Hex, Dec };
@@ -158,7 +160,7 @@ class Control {
     }
     [[gnu::always_inline]] void touched() {
         ++revision_;
-        if (panelRevision_) ++*panelRevision_;
+        ++*panelRevision_;
     }
     void notify() {
         if (listener_) listener_->ControlChanged(id_);
@@ -199,7 +201,10 @@ class Control {
     std::string_view hintTemplate_;  // empty: the hint is hint_
     int hintValue_ = 0;
     std::uint32_t revision_ = 0;
-    std::uint64_t* panelRevision_ = nullptr;
+    // A control not wired to a panel counts into a counter nobody reads: no test on the hot
+    // path. (Only the panel's thread touches controls.)
+    static inline std::uint64_t unwiredRevision_ = 0;
+    std::uint64_t* panelRevision_ = &unwiredRevision_;
     ChangeListener* listener_ = nullptr;
     int id_ = 0;
 };

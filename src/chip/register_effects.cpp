@@ -1,3 +1,4 @@
+#include <array>
 #include <string>
 
 #include "chip/chip.h"
@@ -46,8 +47,20 @@ void Chip::selpag() {
     }
 }
 
+namespace {
+
+// The registers REG_Change always has work for: those with an effect, STATUS and FSR.
+constexpr std::array<bool, 256> BaseWatched() {
+    std::array<bool, 256> w{};
+    for (int k = 0; k < 256; ++k)
+        w[static_cast<std::size_t>(k)] = Chip::HasEffect(k) || k == 3 || k == 4;
+    return w;
+}
+constexpr auto kBaseWatched = BaseWatched();
+
+}  // namespace
+
 void Chip::SetIndfKey(int key) {
-    const auto base = [](int k) { return HasEffect(k) || k == 3 || k == 4; };
     const int old = indfKey_;
     // The display is about to read STATUS: it shows the flags of the instructions so far.
     if (key == 3) SyncStatus();
@@ -55,11 +68,13 @@ void Chip::SetIndfKey(int key) {
     indfShowsPcl_ = key == 2 || key == kAnyKey;
     indfShowsStatus_ = key == 3;
     if (old == kAnyKey || key == kAnyKey) {
-        for (int k = 0; k < 256; ++k)
-            watched_[static_cast<std::size_t>(k)] = key == kAnyKey || base(k) || k == key;
+        watched_ = kBaseWatched;
+        if (key == kAnyKey) watched_.fill(true);
+        if (key >= 0) watched_[static_cast<std::size_t>(key & 0xFF)] = true;
         return;
     }
-    watched_[static_cast<std::size_t>(old & 0xFF)] = base(old & 0xFF);
+    watched_[static_cast<std::size_t>(old & 0xFF)] =
+        kBaseWatched[static_cast<std::size_t>(old & 0xFF)];
     watched_[static_cast<std::size_t>(key & 0xFF)] = true;
 }
 
