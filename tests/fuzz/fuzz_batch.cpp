@@ -20,14 +20,6 @@ namespace {
 
 using vintrel::fuzz::Source;
 
-std::string Hex(int value, int digits) {
-    static const char* kDigits = "0123456789ABCDEF";
-    std::string s(static_cast<std::size_t>(digits), '0');
-    for (int i = digits - 1; i >= 0; --i, value >>= 4)
-        s[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
-    return s;
-}
-
 // A short program at address 0 (any words: jumps, calls, sleeps), with or without its end.
 void WriteProgram(Source& in, const std::string& path) {
     std::string text;
@@ -36,10 +28,11 @@ void WriteProgram(Source& in, const std::string& path) {
     std::string data;
     for (int k = 0; k < words; ++k) {
         const int w = in.u16() & 0x3FFF;
-        data += Hex(w & 0xFF, 2) + Hex(w >> 8, 2);
+        data += vintrel::HexPad(w & 0xFF, 2) + vintrel::HexPad(w >> 8, 2);
         sum += (w & 0xFF) + (w >> 8);
     }
-    text = ":" + Hex(2 * words, 2) + "000000" + data + Hex(-sum & 0xFF, 2) + "\n";
+    text = ":" + vintrel::HexPad(2 * words, 2) + "000000" + data + vintrel::HexPad(-sum & 0xFF, 2) +
+           "\n";
     if (!in.chance(32)) text += ":00000001FF\n";
     FILE* out = std::fopen(path.c_str(), "wb");
     if (!out) std::abort();
@@ -124,9 +117,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 5: {  // an edit of W through the Modificar panel, and its result
                 const int v = in.byte();
                 s.Add("click REGW", 0);
-                s.Add("type dato " + Hex(v, 2), 0);
+                s.Add("type dato " + vintrel::HexPad(v, 2), 0);
                 s.Add("click aceptar", 0);
-                s.Add("expect REGW " + Hex(v, 2), 0);
+                s.Add("expect REGW " + vintrel::HexPad(v, 2), 0);
                 break;
             }
             case 6: {  // expects whose truth does not depend on the program (a listing row

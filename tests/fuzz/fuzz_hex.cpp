@@ -38,14 +38,6 @@ struct Image {
     int watchdog = 0;
 };
 
-std::string Hex(int value, int digits) {
-    static const char* kDigits = "0123456789ABCDEF";
-    std::string s(static_cast<std::size_t>(digits), '0');
-    for (int i = digits - 1; i >= 0; --i, value >>= 4)
-        s[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
-    return s;
-}
-
 // A byte address or count n that the loader halves (a half rounding to even) back to `half`.
 int Doubled(Source& in, int half) {
     if (half % 2 == 0 && in.chance(64)) return 2 * half + (in.coin() ? 1 : -1) * (half > 0);
@@ -56,13 +48,14 @@ int Doubled(Source& in, int half) {
     if (r.kind == Kind::Raw) return r.raw;
     const int count = Doubled(in, static_cast<int>(r.words.size()));
     const int address = Doubled(in, r.word);
-    std::string line = Hex(count, 2) + Hex(address, 4) + Hex(r.type, 2);
+    std::string line =
+        vintrel::HexPad(count, 2) + vintrel::HexPad(address, 4) + vintrel::HexPad(r.type, 2);
     int sum = count + (address >> 8) + (address & 0xFF) + r.type;
     for (int w : r.words) {
-        line += Hex(w & 0xFF, 2) + Hex(w >> 8, 2);
+        line += vintrel::HexPad(w & 0xFF, 2) + vintrel::HexPad(w >> 8, 2);
         sum += (w & 0xFF) + (w >> 8);
     }
-    line += Hex((-sum + r.checksumDelta) & 0xFF, 2);
+    line += vintrel::HexPad((-sum + r.checksumDelta) & 0xFF, 2);
     const int style = in.byte() % 3;  // upper, lower, or mixed case
     for (char& c : line) {
         if (c >= 'A' && c <= 'F' && (style == 1 || (style == 2 && in.coin()))) c += 'a' - 'A';
@@ -149,17 +142,17 @@ struct Loader {
         for (int a = 0; a < vintrel::kProgramWords && fault.empty(); ++a) {
             if (chip.ProgramMemory[static_cast<std::size_t>(a)] !=
                 want.program[static_cast<std::size_t>(a)])
-                fault = "program word " + Hex(a, 3) + " is " +
-                        Hex(chip.ProgramMemory[static_cast<std::size_t>(a)], 4) + ", not " +
-                        Hex(want.program[static_cast<std::size_t>(a)], 4);
+                fault = "program word " + vintrel::HexPad(a, 3) + " is " +
+                        vintrel::HexPad(chip.ProgramMemory[static_cast<std::size_t>(a)], 4) +
+                        ", not " + vintrel::HexPad(want.program[static_cast<std::size_t>(a)], 4);
             if (form.Breakpoints[static_cast<std::size_t>(a)] != 0) fault = "a breakpoint stayed";
         }
         for (int e = 0; e < vintrel::kEepromCells && fault.empty(); ++e) {
             if (!chip.EE[static_cast<std::size_t>(e)].isHex(2) ||
                 chip.EE[static_cast<std::size_t>(e)].hexValue() !=
                     want.eeprom[static_cast<std::size_t>(e)])
-                fault =
-                    "EEPROM " + Hex(e, 2) + " is " + chip.EE[static_cast<std::size_t>(e)].text();
+                fault = "EEPROM " + vintrel::HexPad(e, 2) + " is " +
+                        chip.EE[static_cast<std::size_t>(e)].text();
         }
         if (fault.empty() && chip.WATCHDOG.value() != want.watchdog) fault = "watchdog switch";
         if (fault.empty() && platform.events != messages) {
