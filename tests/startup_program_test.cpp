@@ -49,16 +49,22 @@ class Program : public ::testing::Test {
             GTEST_SKIP() << "needs Xvfb and xdotool";
         }
 
-        // Xvfb picks a free display and writes its number to the descriptor given.
+        // Xvfb picks a free display and writes its number to the descriptor given; it must not
+        // reset when a client leaves, or the program's connection may meet a server restarting.
         x_.start(xvfb,
-                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                  QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                  QStringLiteral("1024x768x24")});
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+                  QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
+                  QStringLiteral("0"), QStringLiteral("1024x768x24")});
         ASSERT_TRUE(
             WaitFor([&] { return x_.canReadLine() || x_.state() == QProcess::NotRunning; }, 15000));
         const QByteArray number = x_.readLine().trimmed();
         ASSERT_FALSE(number.isEmpty()) << "Xvfb did not start";
         display_ = QStringLiteral(":") + QString::fromLatin1(number);
+        // A client can talk to it before the program starts (a loaded machine is slow).
+        ASSERT_TRUE(WaitFor(
+            [&] { return !xdotool({QStringLiteral("getdisplaygeometry")}).value(0).isEmpty(); },
+            15000))
+            << "no client reaches " << display_.toStdString();
 
         // The application directory: the program and a stand-in updater recording its arguments.
         ASSERT_TRUE(dir_.isValid());
@@ -80,10 +86,12 @@ class Program : public ::testing::Test {
     }
 
     void TearDown() override {
+        // The X server is given time to remove its socket, which the next case's server may
+        // otherwise find taken away under it.
         for (QProcess* p : {&app_, &x_}) {
             if (p->state() == QProcess::NotRunning) continue;
             p->terminate();
-            if (!p->waitForFinished(5000)) {
+            if (!p->waitForFinished(15000)) {
                 p->kill();
                 p->waitForFinished();
             }
