@@ -5,12 +5,23 @@ namespace vintrel {
 
 std::string Form1::RowText(int a, bool marked) const {
     const int w = chip.ProgramMemory[static_cast<std::size_t>(a & 0x3FF)];
-    std::string s = HexPad(a, 3);
-    if (marked) s += " *";
-    s += '\t';
-    s += HexPad(w, 4);
-    s += '\t';
-    s += Disassemble(w);
+    // Built in place: a load rebuilds all 1024 rows.
+    char head[12];
+    std::size_t n = 0;
+    FormatHex(head, a, 3);
+    n = 3;
+    if (marked) {
+        head[n++] = ' ';
+        head[n++] = '*';
+    }
+    head[n++] = '\t';
+    FormatHex(head + n, w, 4);
+    n += 4;
+    head[n++] = '\t';
+    const std::string mnemonic = Disassemble(w);
+    std::string s;
+    s.reserve(n + mnemonic.size());
+    s.append(head, n).append(mnemonic);
     return s;
 }
 
