@@ -378,6 +378,7 @@ class BatchRunner::Impl {
     void expect(const Command& cmd);
     void yieldReached(std::int64_t y);
     void updateThreshold();
+    int outOfMemory(long lineNo);
     // A listing row as it stands (empty while the list is being rebuilt).
     std::string listingRow(int row) const {
         return row < form.prg.count() ? form.prg.row(row) : std::string();
@@ -426,11 +427,9 @@ int BatchRunner::Impl::run(std::istream& script) {
     } catch (const ScriptedPlatform::ProgramEnded&) {
         status = 0;  // the end hook was replaced; the program ended all the same
     } catch (const std::bad_alloc&) {
-        status = 2;
-        failure = "error at line " + std::to_string(lineNo) + ": out of memory";
+        status = outOfMemory(lineNo);
     } catch (const std::length_error&) {
-        status = 2;
-        failure = "error at line " + std::to_string(lineNo) + ": out of memory";
+        status = outOfMemory(lineNo);
     }
     if (status == 2 && !failure.empty() && failure.rfind("error at line ", 0) == 0) {
         out.flush();
@@ -439,6 +438,15 @@ int BatchRunner::Impl::run(std::istream& script) {
     out.flush();
     err.flush();
     return status;
+}
+
+// What filled memory is dropped before the message is built: that text needs memory too.
+int BatchRunner::Impl::outOfMemory(long lineNo) {
+    queued_.clear();
+    host.events.clear();
+    host.events.shrink_to_fit();
+    failure = "error at line " + std::to_string(lineNo) + ": out of memory";
+    return 2;
 }
 
 void BatchRunner::Impl::runLines(std::istream& script, long& lineNo) {
