@@ -6,6 +6,10 @@ namespace vintrel {
 
 void ListBox::clear() {
     rows_.clear();
+    restart();
+}
+
+void ListBox::restart() {
     selected_ = -1;
     ++selectionRevision_;
     reset_ = true;

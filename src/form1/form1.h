@@ -39,6 +39,8 @@ class ListBox {
     int count() const { return static_cast<int>(rows_.size()); }
     const std::string& row(int i) const { return rows_[static_cast<std::size_t>(i)]; }
     void clear();
+    // As clear() for the selection and for a view, keeping the rows to be replaced one by one.
+    void restart();
     void append(std::string text);
     // Remove-and-insert at the same index, as one replacement.
     void replace(int i, std::string text);
@@ -171,8 +173,13 @@ class Form1 final : private RowListener {
     void RowClicked() override { prg_Click(); }
     // The run button's caption is the run state the user sees.
     void setRunning(bool on);
+    // What each listing row shows: its word, bit 14 the mark, bit 15 set once shown.
+    static std::uint16_t RowKey(int word, bool marked) {
+        return static_cast<std::uint16_t>(word | (marked ? 0x4000 : 0) | 0x8000);
+    }
 
     Platform& platform_;
+    std::array<std::uint16_t, kProgramWords> listed_{};
     bool running_ = false;
     const Control* focus_ = nullptr;
     std::uint32_t focusRevision_ = 0;

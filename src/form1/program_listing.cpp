@@ -5,7 +5,6 @@ namespace vintrel {
 
 std::string Form1::RowText(int a, bool marked) const {
     const int w = chip.ProgramMemory[static_cast<std::size_t>(a & 0x3FF)];
-    // Built in place: a load rebuilds all 1024 rows.
     char head[12];
     std::size_t n = 0;
     FormatHex(head, a, 3);
@@ -26,15 +25,31 @@ std::string Form1::RowText(int a, bool marked) const {
 }
 
 void Form1::listaprog() {
-    prg.clear();
+    // Only rows whose word or mark changed are rendered again: a load rebuilds the listing.
+    const bool whole = prg.count() != kProgramWords;
+    if (whole)
+        prg.clear();
+    else
+        prg.restart();
     // Every set breakpoint keeps its mark: after a cancelled load the breakpoints still stop a
     // run, so the listing must not hide them.
-    for (int a = 0; a < kProgramWords; ++a)
-        prg.append(RowText(a, Breakpoints[static_cast<std::size_t>(a)] != 0));
+    for (int a = 0; a < kProgramWords; ++a) {
+        const auto i = static_cast<std::size_t>(a);
+        const bool marked = Breakpoints[i] != 0;
+        const std::uint16_t key = RowKey(chip.ProgramMemory[i], marked);
+        if (whole)
+            prg.append(RowText(a, marked));
+        else if (listed_[i] != key)
+            prg.replace(a, RowText(a, marked));
+        listed_[i] = key;
+    }
 }
 
 void Form1::RebuildRow(int a) {
-    prg.replace(a, RowText(a, Breakpoints[static_cast<std::size_t>(a)] != 0));
+    const auto i = static_cast<std::size_t>(a);
+    const bool marked = Breakpoints[i] != 0;
+    listed_[i] = RowKey(chip.ProgramMemory[i], marked);
+    prg.replace(a, RowText(a, marked));
     prg.select(a);
 }
 

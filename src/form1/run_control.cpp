@@ -65,8 +65,7 @@ void Form1::break_Click() {
     }
     const auto idx = static_cast<std::size_t>(a);
     Breakpoints[idx] = Breakpoints[idx] == 1 ? 0 : 1;
-    prg.replace(static_cast<int>(a), RowText(static_cast<int>(a), Breakpoints[idx] == 1));
-    prg.select(static_cast<int>(a));
+    RebuildRow(static_cast<int>(a));
 }
 
 // Each reset leaves the listing on the row of the new program counter, which also fills the
