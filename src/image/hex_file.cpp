@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string_view>
 
 namespace vintrel {
@@ -39,48 +40,40 @@ int HalfToEven(int n) {
 LineFile::LineFile(const std::string& path) {
     // O_NONBLOCK keeps the open itself from waiting for a FIFO's writer; it has no effect on the
     // reads of a regular file.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) throw ReadFailure();
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) throw ReadFailure();
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw ReadFailure();
-    }
-    file_.reset(::fdopen(fd, "rb"));
-    if (!file_) {
-        ::close(fd);
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd_);
         throw ReadFailure();
     }
 }
 
-bool LineFile::atEnd() {
-    const int c = std::getc(file_.get());
-    if (c == EOF) {
-        if (std::ferror(file_.get())) throw ReadFailure();
-        return true;
-    }
-    std::ungetc(c, file_.get());
-    return false;
+LineFile::~LineFile() {
+    ::close(fd_);
+}
+
+bool LineFile::fill() {
+    if (ended_) return false;
+    ssize_t n;
+    do {
+        n = ::read(fd_, buffer_.data(), buffer_.size());
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) throw ReadFailure();
+    pos_ = 0;
+    end_ = static_cast<std::size_t>(n);
+    ended_ = n == 0;
+    return !ended_;
 }
 
 std::string LineFile::readLine() {
     if (atEnd()) throw ReadFailure();
     std::string line;
-    for (;;) {
-        const int c = std::getc(file_.get());
-        if (c == EOF) {
-            if (std::ferror(file_.get())) throw ReadFailure();
-            break;
-        }
+    for (int c; (c = peek()) >= 0;) {
+        ++pos_;
         if (c == '\n') break;
         if (c == '\r') {
-            const int next = std::getc(file_.get());
-            if (next == '\n') break;
-            if (next == EOF) {
-                if (std::ferror(file_.get())) throw ReadFailure();
-            } else {
-                std::ungetc(next, file_.get());
-            }
+            if (peek() == '\n') ++pos_;
             break;
         }
         if (line.size() == kMaxLine) {

@@ -2,8 +2,8 @@
 // EEPROM and watchdog switch.
 #pragma once
 
-#include <cstdio>
-#include <memory>
+#include <array>
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -30,25 +30,34 @@ class ReadFailure : public std::runtime_error {
 // no record, and reading stops there instead of holding an endless line in memory.
 constexpr std::size_t kMaxLine = 1024;
 
-// A regular file read byte for byte as lines; a line ends at LF, CR or CRLF, and the terminator
-// is not part of it. Closed when it goes out of scope.
+// A regular file read as lines; a line ends at LF, CR or CRLF, and the terminator is not part
+// of it. Closed when it goes out of scope.
 class LineFile {
   public:
     // Anything but a regular file (a FIFO, a directory, a device) cannot be opened: it could
     // block the window or never end.
     explicit LineFile(const std::string& path);
-    bool atEnd();
+    ~LineFile();
+    LineFile(const LineFile&) = delete;
+    LineFile& operator=(const LineFile&) = delete;
+    bool atEnd() { return peek() < 0; }
     // Reading at the end of the file is a failure, as is any read error. A line longer than
     // kMaxLine is not read to its end: nothing is returned and tooLong() tells.
     std::string readLine();
     bool tooLong() const { return tooLong_; }
 
   private:
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, Closer> file_;
+    // The next byte, not taken, or -1 at the end of the file; a read error throws.
+    int peek() {
+        if (pos_ == end_ && !fill()) return -1;
+        return static_cast<unsigned char>(buffer_[pos_]);
+    }
+    bool fill();
+    int fd_ = -1;
+    bool ended_ = false;
     bool tooLong_ = false;
+    std::size_t pos_ = 0, end_ = 0;
+    std::array<char, 4096> buffer_{};
 };
 
 // Applies one record (its leading ':' is removed from `cad`) and returns its result code.
