@@ -173,9 +173,10 @@ class Form1 final : private RowListener {
     void RowClicked() override { prg_Click(); }
     // The run button's caption is the run state the user sees.
     void setRunning(bool on);
-    // What each listing row shows: its word, bit 14 the mark, bit 15 set once shown.
+    // What each listing row shows: its word, the mark, and whether it was shown at all.
+    static constexpr std::uint16_t kRowMarked = 0x4000, kRowShown = 0x8000;
     static std::uint16_t RowKey(int word, bool marked) {
-        return static_cast<std::uint16_t>(word | (marked ? 0x4000 : 0) | 0x8000);
+        return static_cast<std::uint16_t>(word | (marked ? kRowMarked : 0) | kRowShown);
     }
 
     Platform& platform_;

@@ -1,3 +1,7 @@
+#include <array>
+#include <cstdint>
+#include <cstring>
+
 #include "form1/form1.h"
 #include "image/disassembler.h"
 
@@ -25,24 +29,32 @@ std::string Form1::RowText(int a, bool marked) const {
 }
 
 void Form1::listaprog() {
-    // Only rows whose word or mark changed are rendered again: a load rebuilds the listing.
-    const bool whole = prg.count() != kProgramWords;
-    if (whole)
-        prg.clear();
-    else
-        prg.restart();
+    // Only rows whose word or mark changed are rendered again, found a block at a time: a load
+    // changes few rows of the 1024.
     // Every set breakpoint keeps its mark: after a cancelled load the breakpoints still stop a
     // run, so the listing must not hide them.
-    for (int a = 0; a < kProgramWords; ++a) {
-        const auto i = static_cast<std::size_t>(a);
-        const bool marked = Breakpoints[i] != 0;
-        const std::uint16_t key = RowKey(chip.ProgramMemory[i], marked);
-        if (whole)
-            prg.append(RowText(a, marked));
-        else if (listed_[i] != key)
-            prg.replace(a, RowText(a, marked));
-        listed_[i] = key;
+    const auto& words = chip.ProgramMemory;
+    const auto& marks = Breakpoints;
+    std::array<std::uint16_t, kProgramWords> keys;
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        keys[i] = RowKey(words[i], marks[i] != 0);
+    if (prg.count() != kProgramWords) {
+        prg.clear();
+        for (int a = 0; a < kProgramWords; ++a)
+            prg.append(RowText(a, Breakpoints[static_cast<std::size_t>(a)] != 0));
+    } else {
+        prg.restart();
+        constexpr std::size_t kBlock = 64;
+        for (std::size_t b = 0; b < keys.size(); b += kBlock) {
+            if (std::memcmp(&keys[b], &listed_[b], kBlock * sizeof keys[0]) == 0) continue;
+            for (std::size_t i = b; i < b + kBlock; ++i) {
+                if (keys[i] != listed_[i])
+                    prg.replace(static_cast<int>(i),
+                                RowText(static_cast<int>(i), (keys[i] & kRowMarked) != 0));
+            }
+        }
     }
+    listed_ = keys;
 }
 
 void Form1::RebuildRow(int a) {
