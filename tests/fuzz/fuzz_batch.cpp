@@ -21,7 +21,7 @@ namespace {
 using vintrel::fuzz::Source;
 
 // A short program at address 0 (any words: jumps, calls, sleeps), with or without its end.
-void WriteProgram(Source& in, const std::string& path) {
+void WriteProgram(Source& in, vintrel::fuzz::ScratchFile& file) {
     std::string text;
     const int words = in.range(1, 12);
     int sum = 2 * words;
@@ -34,10 +34,7 @@ void WriteProgram(Source& in, const std::string& path) {
     text = ":" + vintrel::HexPad(2 * words, 2) + "000000" + data + vintrel::HexPad(-sum & 0xFF, 2) +
            "\n";
     if (!in.chance(32)) text += ":00000001FF\n";
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) std::abort();
-    std::fwrite(text.data(), 1, text.size(), out);
-    std::fclose(out);
+    file.write(text);
 }
 
 // A command that may also stand inside `at`; only there is a click on the run button bounded
@@ -88,13 +85,14 @@ struct Script {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string program = vintrel::fuzz::ScratchFile("batch");
+    static vintrel::fuzz::ScratchFile scratch("batch");
+    const std::string& program = scratch.path();
     // One runner for all inputs (a fresh panel costs more than the script): each script starts
     // with a load and a power-on reset, which set everything it relies on.
     static std::ostringstream out, err;
     static vintrel::BatchRunner runner(out, err);
     Source in(data, size);
-    WriteProgram(in, program);
+    WriteProgram(in, scratch);
 
     Script s;
     s.Add("load " + program, 0);

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "form1/form1.h"
@@ -44,33 +45,53 @@ int Doubled(Source& in, int half) {
     return 2 * half;
 }
 
+// Appends `value` as `width` upper-case hex digits (without a string per field).
+void AppendHex(std::string& s, int value, int width) {
+    char digits[8];
+    vintrel::FormatHex(digits, value, width);
+    s.append(digits, static_cast<std::size_t>(width));
+}
+
 [[clang::no_sanitize("coverage")]] std::string Encode(Source& in, const Record& r) {
     if (r.kind == Kind::Raw) return r.raw;
     const int count = Doubled(in, static_cast<int>(r.words.size()));
     const int address = Doubled(in, r.word);
-    std::string line =
-        vintrel::HexPad(count, 2) + vintrel::HexPad(address, 4) + vintrel::HexPad(r.type, 2);
+    std::string line = ":";
+    line.reserve(12 + 4 * r.words.size());
+    AppendHex(line, count, 2);
+    AppendHex(line, address, 4);
+    AppendHex(line, r.type, 2);
     int sum = count + (address >> 8) + (address & 0xFF) + r.type;
     for (int w : r.words) {
-        line += vintrel::HexPad(w & 0xFF, 2) + vintrel::HexPad(w >> 8, 2);
+        AppendHex(line, w & 0xFF, 2);
+        AppendHex(line, w >> 8, 2);
         sum += (w & 0xFF) + (w >> 8);
     }
-    line += vintrel::HexPad((-sum + r.checksumDelta) & 0xFF, 2);
+    AppendHex(line, (-sum + r.checksumDelta) & 0xFF, 2);
     const int style = in.byte() % 3;  // upper, lower, or mixed case
     for (char& c : line) {
         if (c >= 'A' && c <= 'F' && (style == 1 || (style == 2 && in.coin()))) c += 'a' - 'A';
     }
-    return ":" + line;
+    return line;
 }
 
 std::string EndRecord(Source& in) {
     return in.coin() ? ":00000001FF" : ":00000001ff";
 }
 
-// Adds records for the runs of set addresses in [0, n), each cut into random lengths.
+// Values of a memory and which of them the image sets.
+template <std::size_t N>
+struct Memory {
+    std::array<int, N> value{};
+    std::array<bool, N> set{};
+};
+
+// Adds records for the runs of set addresses, each cut into random lengths.
+template <std::size_t N>
 [[clang::no_sanitize("coverage")]] void AddRuns(Source& in, std::vector<Record>& out, Kind kind,
-                                                int base, const std::vector<int>& v,
-                                                const std::vector<bool>& set) {
+                                                int base, const Memory<N>& m) {
+    const auto& v = m.value;
+    const auto& set = m.set;
     const int n = static_cast<int>(v.size());
     for (int a = 0; a < n;) {
         if (!set[static_cast<std::size_t>(a)]) {
@@ -83,7 +104,7 @@ std::string EndRecord(Source& in) {
         const int len = in.range(1, 16);
         while (a < n && set[static_cast<std::size_t>(a)] && static_cast<int>(r.words.size()) < len)
             r.words.push_back(v[static_cast<std::size_t>(a++)]);
-        out.push_back(r);
+        out.push_back(std::move(r));
     }
 }
 
@@ -107,19 +128,12 @@ std::string EndRecord(Source& in) {
 struct Loader {
     vintrel::ScriptedPlatform platform;
     vintrel::Form1 form{platform};
-    std::string path;
-
-    Loader() : path(vintrel::fuzz::ScratchFile("hex")) {}
-    ~Loader() { unlink(path.c_str()); }
-    Loader(const Loader&) = delete;
-    Loader& operator=(const Loader&) = delete;
+    vintrel::fuzz::ScratchFile scratch{"hex"};
+    const std::string& path = scratch.path();
 
     // Loads `text` as the Cargar button does, starting with the watchdog switch at `watchdog`.
     void Load(const std::string& text, int watchdog) {
-        FILE* out = std::fopen(path.c_str(), "wb");
-        if (!out) std::abort();
-        std::fwrite(text.data(), 1, text.size(), out);
-        std::fclose(out);
+        scratch.write(text);
         auto& chip = form.chip;
         chip.WATCHDOG.setValue(watchdog);
         for (auto& cell : chip.EE)
@@ -191,25 +205,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Source in(data, size);
 
     // ---- a random image ----
-    std::vector<int> program(vintrel::kProgramWords), eeprom(vintrel::kEepromCells);
-    std::vector<bool> programSet(program.size()), eepromSet(eeprom.size());
+    Memory<vintrel::kProgramWords> program;
+    Memory<vintrel::kEepromCells> eeprom;
     for (int s = in.range(0, 4); s > 0; --s) {
         const int start = in.range(0, vintrel::kProgramWords - 1);
         for (int a = start, n = in.range(1, 24); n > 0 && a < vintrel::kProgramWords; ++a, --n) {
-            program[static_cast<std::size_t>(a)] = in.u16() & 0x3FFF;
-            programSet[static_cast<std::size_t>(a)] = true;
+            program.value[static_cast<std::size_t>(a)] = in.u16() & 0x3FFF;
+            program.set[static_cast<std::size_t>(a)] = true;
         }
     }
     for (int s = in.range(0, 3); s > 0; --s) {
         const int start = in.range(0, vintrel::kEepromCells - 1);
         for (int a = start, n = in.range(1, 16); n > 0 && a < vintrel::kEepromCells; ++a, --n) {
-            eeprom[static_cast<std::size_t>(a)] = in.byte();
-            eepromSet[static_cast<std::size_t>(a)] = true;
+            eeprom.value[static_cast<std::size_t>(a)] = in.byte();
+            eeprom.set[static_cast<std::size_t>(a)] = true;
         }
     }
     std::vector<Record> records;
-    AddRuns(in, records, Kind::Program, 0, program, programSet);
-    AddRuns(in, records, Kind::Eeprom, 0x2100, eeprom, eepromSet);
+    records.reserve(32);
+    AddRuns(in, records, Kind::Program, 0, program);
+    AddRuns(in, records, Kind::Eeprom, 0x2100, eeprom);
     if (in.coin()) {  // the configuration word: only bit 2 of its low byte counts
         Record r;
         r.kind = Kind::Config;
@@ -350,5 +365,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file = Join(in, lines, in.coin());
     loader.Load(file, watchdogBefore);
     loader.Check("corrupted file", broken, messages, file);
+    // Nothing allocated by this input outlives it: libFuzzer looks for leaks when it does.
+    loader.platform.events.clear();
     return 0;
 }

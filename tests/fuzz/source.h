@@ -13,20 +13,38 @@
 
 namespace vintrel::fuzz {
 
-// A scratch file named after `what`, on tmpfs where there is one: on a disk file system every
-// rewrite flushes.
-inline std::string ScratchFile(const char* what) {
-    char name[64];
-    std::snprintf(name, sizeof name, "/dev/shm/vintrel-fuzz-%s-XXXXXX", what);
-    int fd = mkstemp(name);
-    if (fd < 0) {
-        std::snprintf(name, sizeof name, "/tmp/vintrel-fuzz-%s-XXXXXX", what);
-        fd = mkstemp(name);
+// A scratch file named after `what`, on tmpfs where there is one (on a disk file system every
+// rewrite flushes), kept open so that a rewrite costs two calls. Removed at exit.
+class ScratchFile {
+  public:
+    explicit ScratchFile(const char* what) {
+        char name[64];
+        std::snprintf(name, sizeof name, "/dev/shm/vintrel-fuzz-%s-XXXXXX", what);
+        fd_ = mkstemp(name);
+        if (fd_ < 0) {
+            std::snprintf(name, sizeof name, "/tmp/vintrel-fuzz-%s-XXXXXX", what);
+            fd_ = mkstemp(name);
+        }
+        if (fd_ < 0) std::abort();
+        path_ = name;
     }
-    if (fd < 0) std::abort();
-    close(fd);
-    return name;
-}
+    ~ScratchFile() {
+        close(fd_);
+        unlink(path_.c_str());
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    void write(const std::string& text) {
+        const auto n = static_cast<ssize_t>(text.size());
+        if (pwrite(fd_, text.data(), text.size(), 0) != n || ftruncate(fd_, n) != 0) std::abort();
+    }
+
+  private:
+    std::string path_;
+    int fd_ = -1;
+};
 
 class Source {
   public:
