@@ -178,7 +178,11 @@ class Chip final : private ChangeListener {
     }
     // `word` is masked to 14 bits. The burst's copy is inlined into its loop.
     [[gnu::noinline]] void Execute(const Instruction& in, int word);
+    template <bool kBurst>
     [[gnu::always_inline]] inline void ExecuteInline(const Instruction& in, int word);
+    // The steps of a burst; kBreakpoints: some breakpoint is set.
+    template <bool kBreakpoints>
+    bool RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip);
     [[gnu::always_inline]] const Instruction& Decoded(int address) {
         const auto a = static_cast<std::size_t>(address);
         const int word = ProgramMemory[a];
@@ -218,9 +222,8 @@ class Chip final : private ChangeListener {
     bool indfShowsPcl_ = false;     // indfKey_ is PCL's, or any
     bool indfShowsStatus_ = false;  // indfKey_ is STATUS's
     std::array<bool, 256> watched_{};
-    // Inside a burst: RegPC's new value waits in ProgramCounter until the burst ends.
-    bool deferPc_ = false;
     int stackDepth_ = 0;  // a hint: StackDepth() checks it
+    // Inside a burst: RegPC's new value waits in ProgramCounter until the burst ends.
     bool pcPending_ = false;
     // Inside a burst: STATUS's new value waits in StatusReg. Its cell differs from StatusReg
     // only in the flags, which nothing reads but an instruction on STATUS and the INDF

@@ -70,6 +70,37 @@ void Chip::Step() {
     Timer0Update();
 }
 
+template <bool kBreakpoints>
+bool Chip::RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip) {
+    std::int64_t left = idle;  // a local: no store through the reference every step
+    bool skipNext = skip;
+    bool atBreakpoint = false;
+    while (left > 0) {
+        --left;
+        if (kBreakpoints && breakpoints[ProgramCounter] == 1 && !skipNext) {
+            atBreakpoint = true;
+            break;
+        }
+        skipNext = false;
+        const Instruction& in = Decoded(ProgramCounter);
+        ExecuteInline<true>(in, in.word);
+        Timer0Update();
+        if (in.op == Op::SLEEP && estsleep.value() != 0) {
+            // Asleep: the yields left pass over the same empty step, stopping before a
+            // breakpoint at the address where the chip sleeps.
+            if (left > 0) {
+                --left;
+                atBreakpoint = kBreakpoints && breakpoints[ProgramCounter] == 1;
+            }
+            if (!atBreakpoint) left = 0;
+            break;
+        }
+    }
+    idle = left;
+    skip = skipNext;
+    return atBreakpoint;
+}
+
 bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
     // Asleep, a step does nothing, so the rest of the burst is the same empty step; only SLEEP
     // puts the chip to sleep inside a burst.
@@ -84,35 +115,12 @@ bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
     }
     // The address RegPC shows; each step leaves the next one there.
     ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
-    bool atBreakpoint = false;
-    bool skipNext = skip;
-    deferPc_ = true;
-    while (idle > 0) {
-        --idle;
-        if (breakpoints[ProgramCounter] == 1 && !skipNext) {
-            atBreakpoint = true;
-            break;
-        }
-        skipNext = false;
-        const Instruction& in = Decoded(ProgramCounter);
-        ExecuteInline(in, in.word);
-        Timer0Update();
-        if (in.op == Op::SLEEP && estsleep.value() != 0) {
-            // Asleep: the yields left pass over the same empty step, stopping before a
-            // breakpoint at the address where the chip sleeps.
-            if (idle > 0) {
-                --idle;
-                if (breakpoints[ProgramCounter] == 1) {
-                    atBreakpoint = true;
-                    break;
-                }
-            }
-            idle = 0;
-            break;
-        }
-    }
-    skip = skipNext;
-    deferPc_ = false;
+    // The usual run has no breakpoint at all: its steps need not look for one.
+    int anySet = 0;
+    for (int a = 0; a < kProgramWords; ++a)
+        anySet |= breakpoints[a] == 1;
+    const bool atBreakpoint =
+        anySet ? RunBurst<true>(idle, breakpoints, skip) : RunBurst<false>(idle, breakpoints, skip);
     SyncStatus();
     if (pcPending_) {
         pcPending_ = false;
@@ -127,9 +135,12 @@ void Chip::ExecuteInstruction(int word) {
 }
 
 void Chip::Execute(const Instruction& in, int word) {
-    ExecuteInline(in, word);
+    ExecuteInline<false>(in, word);
 }
 
+// Inside a burst (kBurst) RegPC and STATUS's flags wait until an instruction or the INDF
+// display can see them, or the burst ends.
+template <bool kBurst>
 inline void Chip::ExecuteInline(const Instruction& in, int word) {
     ProgramCounter = (ProgramCounter + 1) & 0x3FF;
     if (PclSeenDuring(in)) SetPC(ProgramCounter);
@@ -212,7 +223,7 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
             // clang-format on
     }
 
-    if (deferPc_) {
+    if constexpr (kBurst) {
         statusPending_ = true;
         pcPending_ = true;
     } else {
