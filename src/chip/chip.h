@@ -218,9 +218,10 @@ class Chip final : private ChangeListener {
     std::array<Control, 256> reg_;
     std::uint64_t panelRevision_ = 0;
     bool internalClock_ = false;
-    int indfKey_ = 0;               // IndfKeyOf(FSR)
-    bool indfShowsPcl_ = false;     // indfKey_ is PCL's, or any
-    bool indfShowsStatus_ = false;  // indfKey_ is STATUS's
+    int indfKey_ = 0;                    // IndfKeyOf(FSR)
+    bool indfShowsPcl_ = false;          // indfKey_ is PCL's, or any
+    bool indfShowsStatus_ = false;       // indfKey_ is STATUS's
+    bool indfShowsPclOrStatus_ = false;  // either of the two: one test in a burst
     std::array<bool, 256> watched_{};
     int stackDepth_ = 0;  // a hint: StackDepth() checks it
     // Inside a burst: RegPC's new value waits in ProgramCounter until the burst ends.

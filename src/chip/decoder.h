@@ -56,13 +56,14 @@ enum class Op : std::uint8_t {
 
 struct Instruction {
     Op op = Op::Undefined;
-    std::uint8_t f = 0;       // file register (7 bits); every class-0 and class-1 word has one
-    std::uint8_t d = 0;       // destination: 0 W, 1 f
-    std::uint8_t b = 0;       // bit number
-    std::uint16_t k = 0;      // literal (8 bits) or jump target (11 bits)
-    bool readsPcl = false;    // a class-0 or class-1 word on file register 02h
-    bool seesStatus = false;  // a class-0 or class-1 word on STATUS
-    std::uint16_t word = 0;   // the 14-bit word decoded
+    std::uint8_t f = 0;            // file register (7 bits); every class-0 and class-1 word has one
+    std::uint8_t d = 0;            // destination: 0 W, 1 f
+    std::uint8_t b = 0;            // bit number
+    std::uint16_t k = 0;           // literal (8 bits) or jump target (11 bits)
+    bool readsPcl = false;         // a class-0 or class-1 word on file register 02h
+    bool seesStatus = false;       // a class-0 or class-1 word on STATUS
+    bool seesPclOrStatus = false;  // either of the two: one test in a burst
+    std::uint16_t word = 0;        // the 14-bit word decoded
 };
 
 namespace decoder_detail {
@@ -123,6 +124,7 @@ constexpr Op Control0(int word) {
     in.k = static_cast<std::uint16_t>(word & (word >> 12 == 2 ? 0x7FF : 0xFF));
     in.readsPcl = word < 0x2000 && in.f == 2;
     in.seesStatus = word < 0x2000 && in.f == 3;
+    in.seesPclOrStatus = in.readsPcl || in.seesStatus;
     in.word = static_cast<std::uint16_t>(word);
     if (word < 0x0200 && in.d == 0) {
         if (word < 0x0100)

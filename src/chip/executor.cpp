@@ -82,7 +82,7 @@ bool Chip::RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip) {
             break;
         }
         skipNext = false;
-        const Instruction& in = Decoded(ProgramCounter);
+        const Instruction& in = decoded_[static_cast<std::size_t>(ProgramCounter)];
         ExecuteInline<true>(in, in.word);
         Timer0Update();
         if (in.op == Op::SLEEP && estsleep.value() != 0) {
@@ -115,6 +115,12 @@ bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
     }
     // The address RegPC shows; each step leaves the next one there.
     ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
+    // Nothing changes program memory during a burst: its words are decoded once, here.
+    for (int a = 0; a < kProgramWords; ++a)
+        Decoded(a);
+    // The flags are the cell's; from here they may wait in StatusReg (SyncStatus shows them).
+    StatusReg = static_cast<int>(REG(3).hexValue());
+    statusPending_ = true;
     // The usual run has no breakpoint at all: its steps need not look for one.
     int anySet = 0;
     for (int a = 0; a < kProgramWords; ++a)
@@ -142,15 +148,19 @@ void Chip::Execute(const Instruction& in, int word) {
 // display can see them, or the burst ends.
 template <bool kBurst>
 inline void Chip::ExecuteInline(const Instruction& in, int word) {
+    // Inside a burst, most instructions see neither PCL nor STATUS, directly or through INDF:
+    // one test passes over both checks.
+    const bool sees = !kBurst || in.seesPclOrStatus || indfShowsPclOrStatus_;
     ProgramCounter = (ProgramCounter + 1) & 0x3FF;
-    if (PclSeenDuring(in)) SetPC(ProgramCounter);
+    if (sees && PclSeenDuring(in)) SetPC(ProgramCounter);
     CycleCount += 1 + ExtraCycle;
     if (InternalClock()) PrescalerCount += 1 + ExtraCycle;
     ExtraCycle = 0;
-    // Inside a burst the flags wait in StatusReg too (StatusShownLate), until an instruction
-    // can see the cell.
-    if (statusPending_ && (in.seesStatus || indfShowsStatus_)) SyncStatus();
-    if (!statusPending_) StatusReg = static_cast<int>(REG(3).hexValue());
+    // Inside a burst the flags wait in StatusReg too, until an instruction can see the cell.
+    if (sees) {
+        if (statusPending_ && (in.seesStatus || indfShowsStatus_)) SyncStatus();
+        if (!statusPending_) StatusReg = static_cast<int>(REG(3).hexValue());
+    }
 
     int f = in.f;
     const int d = in.d;

@@ -67,6 +67,7 @@ void Chip::SetIndfKey(int key) {
     indfKey_ = key;
     indfShowsPcl_ = key == 2 || key == kAnyKey;
     indfShowsStatus_ = key == 3;
+    indfShowsPclOrStatus_ = indfShowsPcl_ || indfShowsStatus_;
     if (old == kAnyKey || key == kAnyKey) {
         watched_ = kBaseWatched;
         if (key == kAnyKey) watched_.fill(true);
