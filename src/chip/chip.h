@@ -224,6 +224,12 @@ class Chip final : private ChangeListener {
     bool indfShowsPclOrStatus_ = false;  // either of the two: one test in a burst
     std::array<bool, 256> watched_{};
     int stackDepth_ = 0;  // a hint: StackDepth() checks it
+    // Inside a burst: the stack as numbers, shown at its end (ShadowStack, ShowStack).
+    bool stackShadowed_ = false;
+    int shadowDepth_ = 0;
+    std::array<int, kStackLevels> shadow_{};
+    void ShadowStack();
+    void ShowStack();
     // Inside a burst: RegPC's new value waits in ProgramCounter until the burst ends.
     bool pcPending_ = false;
     // Inside a burst: STATUS's new value waits in StatusReg. Its cell differs from StatusReg

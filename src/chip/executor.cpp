@@ -44,6 +44,14 @@ int Chip::StackDepth() const {
 }
 
 void Chip::PushStack(int address) {
+    if (stackShadowed_) {
+        const int d = shadowDepth_;
+        for (int i = (d < kStackLevels ? d : kStackLevels - 1) - 1; i >= 0; --i)
+            shadow_[static_cast<std::size_t>(i + 1)] = shadow_[static_cast<std::size_t>(i)];
+        shadow_[0] = address & 0xFFF;  // the three digits a level shows
+        shadowDepth_ = d < kStackLevels ? d + 1 : kStackLevels;
+        return;
+    }
     const int d = StackDepth();
     for (int i = (d < kStackLevels ? d : kStackLevels - 1) - 1; i >= 0; --i)
         pila[static_cast<std::size_t>(i + 1)].copyText(pila[static_cast<std::size_t>(i)]);
@@ -52,6 +60,14 @@ void Chip::PushStack(int address) {
 }
 
 int Chip::PopStack() {
+    if (stackShadowed_) {
+        const int d = shadowDepth_;
+        const int result = d > 0 ? shadow_[0] : 0;  // an empty level reads 0
+        for (int i = 0; i < d - 1; ++i)
+            shadow_[static_cast<std::size_t>(i)] = shadow_[static_cast<std::size_t>(i + 1)];
+        shadowDepth_ = d > 0 ? d - 1 : 0;
+        return result;
+    }
     const int d = StackDepth();
     const int result = static_cast<int>(pila[0].hexValue());
     for (int i = 0; i < d - 1; ++i)
@@ -59,6 +75,35 @@ int Chip::PopStack() {
     pila[static_cast<std::size_t>(d > 0 ? d - 1 : 0)].setText("---");
     stackDepth_ = d > 0 ? d - 1 : 0;
     return result;
+}
+
+// Nothing but CALL and the returns looks at the stack, so a burst keeps it as numbers when
+// the levels are as the chip leaves them (addresses on top, "---" below), and shows it at the
+// end.
+void Chip::ShadowStack() {
+    int d = 0;
+    while (d < kStackLevels && pila[static_cast<std::size_t>(d)].isHex(3)) {
+        shadow_[static_cast<std::size_t>(d)] =
+            static_cast<int>(pila[static_cast<std::size_t>(d)].hexValue());
+        ++d;
+    }
+    for (int i = d; i < kStackLevels; ++i)
+        if (!pila[static_cast<std::size_t>(i)].textIs("---")) return;
+    shadowDepth_ = d;
+    stackShadowed_ = true;
+}
+
+void Chip::ShowStack() {
+    if (!stackShadowed_) return;
+    stackShadowed_ = false;
+    for (int i = 0; i < kStackLevels; ++i) {
+        auto& level = pila[static_cast<std::size_t>(i)];
+        if (i < shadowDepth_)
+            level.setHex(shadow_[static_cast<std::size_t>(i)], 3);
+        else
+            level.setText("---");
+    }
+    stackDepth_ = shadowDepth_;
 }
 
 void Chip::Step() {
@@ -118,6 +163,7 @@ bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
     // Nothing changes program memory during a burst: its words are decoded once, here.
     for (int a = 0; a < kProgramWords; ++a)
         Decoded(a);
+    ShadowStack();
     // The flags are the cell's; from here they may wait in StatusReg (SyncStatus shows them).
     StatusReg = static_cast<int>(REG(3).hexValue());
     statusPending_ = true;
@@ -127,6 +173,7 @@ bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
         anySet |= breakpoints[a] == 1;
     const bool atBreakpoint =
         anySet ? RunBurst<true>(idle, breakpoints, skip) : RunBurst<false>(idle, breakpoints, skip);
+    ShowStack();
     SyncStatus();
     if (pcPending_) {
         pcPending_ = false;
