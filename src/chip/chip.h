@@ -180,9 +180,11 @@ class Chip final : private ChangeListener {
     [[gnu::noinline]] void Execute(const Instruction& in, int word);
     template <bool kBurst>
     [[gnu::always_inline]] inline void ExecuteInline(const Instruction& in, int word);
-    // The steps of a burst; kBreakpoints: some breakpoint is set.
-    template <bool kBreakpoints>
+    // The steps of a burst. kPredecoded: every program word is decoded already; kBreakpoints:
+    // some breakpoint may be set. A short burst does not pay for the look over all 1024 words.
+    template <bool kPredecoded, bool kBreakpoints>
     bool RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip);
+    static constexpr std::int64_t kLongBurst = 256;
     [[gnu::always_inline]] const Instruction& Decoded(int address) {
         const auto a = static_cast<std::size_t>(address);
         const int word = ProgramMemory[a];

@@ -115,7 +115,7 @@ void Chip::Step() {
     Timer0Update();
 }
 
-template <bool kBreakpoints>
+template <bool kPredecoded, bool kBreakpoints>
 bool Chip::RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip) {
     std::int64_t left = idle;  // a local: no store through the reference every step
     bool skipNext = skip;
@@ -127,7 +127,8 @@ bool Chip::RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip) {
             break;
         }
         skipNext = false;
-        const Instruction& in = decoded_[static_cast<std::size_t>(ProgramCounter)];
+        const Instruction& in = kPredecoded ? decoded_[static_cast<std::size_t>(ProgramCounter)]
+                                            : Decoded(ProgramCounter);
         ExecuteInline<true>(in, in.word);
         Timer0Update();
         if (in.op == Op::SLEEP && estsleep.value() != 0) {
@@ -160,19 +161,24 @@ bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
     }
     // The address RegPC shows; each step leaves the next one there.
     ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
-    // Nothing changes program memory during a burst: its words are decoded once, here.
-    for (int a = 0; a < kProgramWords; ++a)
-        Decoded(a);
     ShadowStack();
     // The flags are the cell's; from here they may wait in StatusReg (SyncStatus shows them).
     StatusReg = static_cast<int>(REG(3).hexValue());
     statusPending_ = true;
-    // The usual run has no breakpoint at all: its steps need not look for one.
-    int anySet = 0;
-    for (int a = 0; a < kProgramWords; ++a)
-        anySet |= breakpoints[a] == 1;
-    const bool atBreakpoint =
-        anySet ? RunBurst<true>(idle, breakpoints, skip) : RunBurst<false>(idle, breakpoints, skip);
+    bool atBreakpoint;
+    if (idle < kLongBurst) {
+        atBreakpoint = RunBurst<false, true>(idle, breakpoints, skip);
+    } else {
+        // Nothing changes program memory during a burst: its words are decoded once, here.
+        for (int a = 0; a < kProgramWords; ++a)
+            Decoded(a);
+        // The usual run has no breakpoint at all: its steps need not look for one.
+        int anySet = 0;
+        for (int a = 0; a < kProgramWords; ++a)
+            anySet |= breakpoints[a] == 1;
+        atBreakpoint = anySet ? RunBurst<true, true>(idle, breakpoints, skip)
+                              : RunBurst<true, false>(idle, breakpoints, skip);
+    }
     ShowStack();
     SyncStatus();
     if (pcPending_) {
