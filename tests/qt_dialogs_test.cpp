@@ -25,8 +25,8 @@
 
 #include "assembly.h"
 #include "qt/qt_platform.h"
+#include "qt/spanish_qt.h"
 #include "results_window.h"
-#include "spanish_qt.h"
 #include "temp_files.h"
 
 // Readable failure messages.

@@ -9,7 +9,7 @@
 #include "qt/form1_view.h"
 #include "qt/form2.h"
 #include "qt/qt_platform.h"
-#include "spanish_qt.h"
+#include "qt/spanish_qt.h"
 
 namespace {
 

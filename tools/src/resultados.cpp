@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "assembly.h"
+#include "qt/spanish_qt.h"
 #include "results_window.h"
-#include "spanish_qt.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);

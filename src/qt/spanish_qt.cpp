@@ -1,4 +1,4 @@
-#include "spanish_qt.h"
+#include "qt/spanish_qt.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
