@@ -57,28 +57,43 @@ QByteArray Ok(const QByteArray& body) {
     return Http("HTTP/1.1 200 OK", body);
 }
 
-// Answers every request with a canned response after a delay, or never.
-class UpdateServer {
+QString UpdateUrl(quint16 port) {
+    return QStringLiteral("http://127.0.0.1:%1/quorvan/update/vintrel.upd").arg(port);
+}
+
+// A server on the loopback interface that hands each connection to `serve`.
+class LoopbackServer {
   public:
-    explicit UpdateServer(std::optional<QByteArray> response, int delayMs = 0)
-        : response_(std::move(response)), delayMs_(delayMs) {
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+    QString url() const { return UpdateUrl(server_.serverPort()); }
+
+  protected:
+    LoopbackServer() {
         EXPECT_TRUE(server_.listen(QHostAddress::LocalHost));
         QObject::connect(&server_, &QTcpServer::newConnection, [this] {
             while (QTcpSocket* socket = server_.nextPendingConnection())
                 serve(socket);
         });
     }
+    virtual ~LoopbackServer() = default;
+    virtual void serve(QTcpSocket* socket) = 0;
 
-    QString url() const {
-        return QStringLiteral("http://127.0.0.1:%1/quorvan/update/vintrel.upd")
-            .arg(server_.serverPort());
-    }
+  private:
+    QTcpServer server_;
+};
+
+// Answers every request with a canned response after a delay, or never.
+class UpdateServer final : public LoopbackServer {
+  public:
+    explicit UpdateServer(std::optional<QByteArray> response, int delayMs = 0)
+        : response_(std::move(response)), delayMs_(delayMs) {}
 
     // The request lines received.
     std::vector<QByteArray> requests;
 
   private:
-    void serve(QTcpSocket* socket) {
+    void serve(QTcpSocket* socket) override {
         auto received = std::make_shared<QByteArray>();
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received] {
             const bool complete = received->contains("\r\n\r\n");
@@ -93,7 +108,6 @@ class UpdateServer {
         });
     }
 
-    QTcpServer server_;
     std::optional<QByteArray> response_;
     int delayMs_;
 };
@@ -103,7 +117,7 @@ QString ClosedPortUrl() {
     EXPECT_TRUE(probe.listen(QHostAddress::LocalHost));
     const quint16 port = probe.serverPort();
     probe.close();
-    return QStringLiteral("http://127.0.0.1:%1/quorvan/update/vintrel.upd").arg(port);
+    return UpdateUrl(port);
 }
 
 // A start-up window on a scripted platform whose yields run the event loop.
@@ -272,28 +286,18 @@ TEST(Form2, NothingIsAskedFor) {
 // Answers with a body that never ends, written as fast as the client takes it (or in small
 // pieces when `pieceDelayMs` is set) in one of the transfer encodings, until the client goes
 // away or a bound far beyond the update file is reached.
-class EndlessServer {
+class EndlessServer final : public LoopbackServer {
   public:
     enum class Framing { Chunked, Length, Close };
     static constexpr qint64 kBound = qint64{256} << 20;
 
-    EndlessServer(Framing framing, int pieceDelayMs) : framing_(framing), delay_(pieceDelayMs) {
-        EXPECT_TRUE(server_.listen(QHostAddress::LocalHost));
-        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection())
-                serve(socket);
-        });
-    }
-    QString url() const {
-        return QStringLiteral("http://127.0.0.1:%1/quorvan/update/vintrel.upd")
-            .arg(server_.serverPort());
-    }
+    EndlessServer(Framing framing, int pieceDelayMs) : framing_(framing), delay_(pieceDelayMs) {}
 
     qint64 written = 0;
     bool closedByClient = false;
 
   private:
-    void serve(QTcpSocket* socket) {
+    void serve(QTcpSocket* socket) override {
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
             if (started_) return;
             started_ = true;
@@ -333,7 +337,6 @@ class EndlessServer {
         written += bytes.size();
     }
 
-    QTcpServer server_;
     Framing framing_;
     int delay_;
     bool started_ = false;
