@@ -36,6 +36,21 @@ std::string_view Trimmed(std::string_view t) {
     return t;
 }
 
+// The digits of `text` after its blanks, up to the first other character, in base 16 or 10;
+// a value past the limit stays at the largest one.
+template <int kBase>
+std::int64_t DigitsValue(std::string_view text) {
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t kLimit = kBase == 16 ? kMax >> 4 : (kMax - 9) / 10;
+    std::int64_t v = 0;
+    for (char c : Trimmed(text)) {
+        const int d = kBase == 16 ? HexDigit(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
+        if (d < 0) break;
+        v = v > kLimit ? kMax : v * kBase + d;
+    }
+    return v;
+}
+
 }  // namespace
 
 void FormatHex(char* out, std::int64_t value, int width) {
@@ -53,26 +68,11 @@ std::string HexPad(std::int64_t value, int width) {
 }
 
 std::int64_t HexValue(std::string_view text) {
-    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
-    std::string_view t = Trimmed(text);
-    std::int64_t v = 0;
-    for (char c : t) {
-        int d = HexDigit(c);
-        if (d < 0) break;
-        v = v > (kMax >> 4) ? kMax : v * 16 + d;
-    }
-    return v;
+    return DigitsValue<16>(text);
 }
 
 std::int64_t DecimalValue(std::string_view text) {
-    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
-    std::string_view t = Trimmed(text);
-    std::int64_t v = 0;
-    for (char c : t) {
-        if (c < '0' || c > '9') break;
-        v = v > (kMax - 9) / 10 ? kMax : v * 10 + (c - '0');
-    }
-    return v;
+    return DigitsValue<10>(text);
 }
 
 std::string Control::rendered() const {
