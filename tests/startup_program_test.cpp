@@ -20,23 +20,15 @@
 #include <string>
 #include <vector>
 
+#include "qt_wait.h"
+
 namespace {
 
 constexpr int kTimerInterval = 2500;
 const QSize kSplashSize(405, 195);
 const QByteArray kUpdateFile = "1.2.3\nhttp://127.0.0.1/nueva/vintrel-1.2.3.deb\n";
 
-bool WaitFor(const std::function<bool()>& done, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    QTimer tick;
-    tick.start(10);
-    while (!done()) {
-        if (clock.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
+using vintrel::test::WaitFor;
 
 class Program : public ::testing::Test {
   protected:

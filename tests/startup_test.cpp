@@ -29,22 +29,12 @@
 #include <vector>
 
 #include "qt/form2.h"
+#include "qt_wait.h"
 
 namespace vintrel {
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    QTimer tick;
-    tick.start(5);
-    while (!done()) {
-        if (clock.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    return true;
-}
+using vintrel::test::WaitFor;
 
 QByteArray Http(const QByteArray& statusLine, const QByteArray& body,
                 qsizetype contentLength = -1) {
