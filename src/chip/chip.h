@@ -213,6 +213,7 @@ class Chip final : private ChangeListener {
     static void ShowLatch(Control* pins, int count, int portValue);
     static void SetDirections(Control* pins, int count, int trisValue);
     [[gnu::noinline]] int ReadOtherRegister(int address);
+    int ReadPort(int key, const Control* pins, int count);
     int StackDepth() const;
     void RestartCounters();
     void ResetControlRegisters();

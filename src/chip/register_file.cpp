@@ -2,26 +2,24 @@
 
 namespace vintrel {
 
+// A port read returns the pin levels and leaves them in the port's cell.
+int Chip::ReadPort(int key, const Control* pins, int count) {
+    int v = 0;
+    for (int i = 0; i < count; ++i)
+        v += pins[i].value() << i;
+    SetReg(key, v);
+    return v;
+}
+
 int Chip::ReadOtherRegister(int address) {
     switch (address) {
         case 0:
         case 128:
             return static_cast<int>(INDF.hexValue());
-        case 5: {
-            // A port read returns the pin levels and leaves them in the port's cell.
-            int v = 0;
-            for (int i = 0; i < 5; ++i)
-                v += PA[static_cast<std::size_t>(i)].value() << i;
-            SetReg(5, v);
-            return v;
-        }
-        case 6: {
-            int v = 0;
-            for (int i = 0; i < 8; ++i)
-                v += PB[static_cast<std::size_t>(i)].value() << i;
-            SetReg(6, v);
-            return v;
-        }
+        case 5:
+            return ReadPort(5, PA.data(), static_cast<int>(PA.size()));
+        case 6:
+            return ReadPort(6, PB.data(), static_cast<int>(PB.size()));
         case 129:
         case 133:
         case 134:
