@@ -251,6 +251,7 @@ class JUnitFile {
 
     void add(const ScriptResult& r) {
         WriteJUnitCase(xml_, r);
+        xml_.flush();  // on disk as its script ends, whatever follows
         ++tests_;
         failures_ += r.status == 1 ? 1 : 0;
         errors_ += r.status >= 2 ? 1 : 0;
