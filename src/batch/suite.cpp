@@ -31,9 +31,9 @@ constexpr std::string_view kUsage = "usage: vintrel-batch [--strict] [--junit FI
 class CappedBuffer : public std::streambuf {
   public:
     static constexpr std::size_t kCap = 1 << 20;
-    std::string text() const {
-        if (dropped_ == 0) return kept_;
-        return kept_ + "\n[... " + std::to_string(dropped_) + " more bytes]\n";
+    std::string take() {
+        if (dropped_ > 0) kept_ += "\n[... " + std::to_string(dropped_) + " more bytes]\n";
+        return std::move(kept_);
     }
 
   protected:
@@ -222,15 +222,20 @@ class JUnitFile {
         // Read without waiting: a FIFO is no report either.
         const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         std::string head(kMark.size(), '\0');
-        const bool report = fd >= 0 && S_ISREG(st.st_mode) &&
-                            ::read(fd, head.data(), head.size()) == ssize_t(head.size()) &&
-                            head == kMark;
+        const bool report =
+            fd >= 0 && S_ISREG(st.st_mode) &&
+            ::read(fd, head.data(), head.size()) == static_cast<ssize_t>(head.size()) &&
+            head == kMark;
         if (fd >= 0) ::close(fd);
         return report ? std::string() : "it is not a JUnit report of vintrel-batch";
     }
 
-    explicit JUnitFile(const std::string& path) : path_(path) {
-        tmp_ = path + ".tmp-XXXXXX";
+    // The scripts change the working folder while they run: the paths are made absolute.
+    explicit JUnitFile(const std::string& path) {
+        std::error_code ec;
+        path_ = std::filesystem::absolute(path, ec).string();
+        if (ec) path_ = path;
+        tmp_ = path_ + ".tmp-XXXXXX";
         const int fd = ::mkstemp(tmp_.data());
         if (fd < 0) {
             tmp_.clear();
@@ -291,8 +296,8 @@ int RunSuite(const SuiteOptions& o, std::istream& in, std::ostream& out, std::os
         CappedBuffer outBuf, errBuf;
         std::ostream scriptOut(&outBuf), scriptErr(&errBuf);
         ScriptResult r = RunScript(path, o, in, scriptOut, scriptErr);
-        r.out = outBuf.text();
-        r.err = errBuf.text();
+        r.out = outBuf.take();
+        r.err = errBuf.take();
         if (r.status == 0) {
             ++passed;
             out << "ok " << r.name << '\n';
