@@ -166,17 +166,17 @@ TEST(AssemblyReport, SaysWhatHappenedLikeTheMakersAssembler) {
 TEST(AssemblyReport, OutcomeCrossesToTheWindowProgramWhole) {
     const AssemblyOutcome o = Failed();
     AssemblyOutcome back;
-    ASSERT_TRUE(OutcomeFromArguments(OutcomeToArguments(o), back));
+    ASSERT_TRUE(OutcomeFromText(OutcomeToText(o), back));
     EXPECT_EQ(ReportText(back), ReportText(o));
     EXPECT_EQ(back.messages[1].file, o.messages[1].file);
 
-    V args = OutcomeToArguments(o);
-    args.pop_back();  // a message cut short
-    EXPECT_FALSE(OutcomeFromArguments(args, back));
-    args = OutcomeToArguments(o);
-    args[7].assign(1, 'X');  // unknown kind
-    EXPECT_FALSE(OutcomeFromArguments(args, back));
-    EXPECT_FALSE(OutcomeFromArguments({"--aviso", "t", "x"}, back));
+    std::string text = OutcomeToText(o);
+    text.pop_back();  // a message cut short
+    EXPECT_FALSE(OutcomeFromText(text, back));
+    text = OutcomeToText(o);
+    text.replace(text.find("1:W"), 3, "1:X");  // unknown kind
+    EXPECT_FALSE(OutcomeFromText(text, back));
+    EXPECT_FALSE(OutcomeFromText("--aviso", back));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // vintrel-batch [--strict] [--junit FILE] [SCRIPT...]: the simulator's panel without a window,
 // driven by scripts read from files or from standard input.
+#include <malloc.h>
+
 #include <filesystem>
 #include <iostream>
 #include <new>
@@ -24,6 +26,11 @@ std::string ExecutableDirectory(const char* argv0) {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    // Each script's captured output (up to a few MiB) is freed when its test case is written;
+    // without these the allocator hands that memory back and faults it in again for the next
+    // script, which doubled the time of output-heavy suites.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
     // Running out of memory is a status like any other failure, never an abort.
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);

@@ -1,12 +1,15 @@
 #include "batch/names.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <charconv>
 #include <filesystem>
-#include <fstream>
 #include <istream>
 #include <sstream>
 #include <utility>
+
+#include "image/hex_file.h"
 
 namespace vintrel {
 
@@ -44,32 +47,46 @@ std::optional<int> ChipRegister(std::string_view name) {
     return std::nullopt;
 }
 
+namespace {
+
+// One line of a listing: each page of the symbol table starts with a "SYMBOL TABLE" heading;
+// the table ends with the memory map. Page headers and column titles inside it are not
+// two-word NAME HEX lines.
+void ReadSymbolLine(const std::string& line, bool& inTable, Symbols& symbols) {
+    if (line.rfind("SYMBOL TABLE", 0) == 0) {
+        inTable = true;
+        return;
+    }
+    if (line.rfind("MEMORY USAGE MAP", 0) == 0) inTable = false;
+    if (!inTable) return;
+    std::istringstream words(line);
+    std::string name, value, extra;
+    if (!(words >> name >> value) || (words >> extra)) return;
+    if (!IsIdentifier(name) || value.size() != 8) return;
+    bool hex = true;
+    for (const char ch : value)
+        hex = hex && std::isxdigit(static_cast<unsigned char>(ch)) != 0;
+    if (!hex) return;
+    std::int64_t v = 0;
+    const auto r = std::from_chars(value.data(), value.data() + value.size(), v, 16);
+    if (r.ec != std::errc() || r.ptr != value.data() + value.size()) return;
+    symbols[name] = v;
+}
+
+// A listing bigger than this, or with more symbols, is no gpasm listing of a 1K-word program.
+constexpr std::size_t kMaxListingBytes = std::size_t{16} << 20;
+constexpr std::size_t kMaxSymbols = 1 << 16;
+// No symbol line is longer; longer lines (long source lines) are passed over.
+constexpr std::size_t kMaxListingLine = 4096;
+
+}  // namespace
+
 Symbols ReadListingSymbols(std::istream& listing) {
-    // Each page of the table starts with a "SYMBOL TABLE" heading; the table ends with the
-    // memory map. Page headers and column titles inside it are not two-word NAME HEX lines.
     Symbols symbols;
     bool inTable = false;
     std::string line;
-    while (std::getline(listing, line)) {
-        if (line.rfind("SYMBOL TABLE", 0) == 0) {
-            inTable = true;
-            continue;
-        }
-        if (line.rfind("MEMORY USAGE MAP", 0) == 0) inTable = false;
-        if (!inTable) continue;
-        std::istringstream words(line);
-        std::string name, value, extra;
-        if (!(words >> name >> value) || (words >> extra)) continue;
-        if (!IsIdentifier(name) || value.size() != 8) continue;
-        bool hex = true;
-        for (const char ch : value)
-            hex = hex && std::isxdigit(static_cast<unsigned char>(ch)) != 0;
-        if (!hex) continue;
-        std::int64_t v = 0;
-        const auto r = std::from_chars(value.data(), value.data() + value.size(), v, 16);
-        if (r.ec != std::errc() || r.ptr != value.data() + value.size()) continue;
-        symbols[name] = v;
-    }
+    while (std::getline(listing, line))
+        ReadSymbolLine(line, inTable, symbols);
     return symbols;
 }
 
@@ -77,12 +94,36 @@ std::string ListingPathFor(const std::string& hexPath) {
     return std::filesystem::path(hexPath).replace_extension(".lst").string();
 }
 
-std::optional<Symbols> LoadListingSymbols(const std::string& hexPath) {
-    std::ifstream in(ListingPathFor(hexPath));
-    if (!in) return std::nullopt;
-    Symbols s = ReadListingSymbols(in);
-    if (in.bad()) return std::nullopt;
-    return s;
+std::optional<Symbols> LoadListingSymbols(const std::string& hexPath, std::string* why) {
+    const std::string path = ListingPathFor(hexPath);
+    std::string refused;
+    Symbols symbols;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;  // no listing, no names
+    try {
+        if (!S_ISREG(st.st_mode)) {
+            refused = "it is not a regular file";
+        } else if (LineFile file(path, kMaxListingLine); file.size() > kMaxListingBytes) {
+            refused = "it is larger than " + std::to_string(kMaxListingBytes >> 20) + " MiB";
+        } else {
+            bool inTable = false;
+            while (!file.atEnd() && refused.empty()) {
+                const std::string line = file.readLine();
+                if (file.tooLong()) {
+                    file.skipRest();
+                } else {
+                    ReadSymbolLine(line, inTable, symbols);
+                }
+                if (symbols.size() > kMaxSymbols)
+                    refused = "it has more than " + std::to_string(kMaxSymbols) + " symbols";
+            }
+        }
+    } catch (const ReadFailure&) {
+        refused = "it cannot be read";
+    }
+    if (refused.empty()) return symbols;
+    if (why) *why = "the listing " + path + " was not read: " + refused;
+    return std::nullopt;
 }
 
 }  // namespace vintrel

@@ -26,7 +26,9 @@ Symbols ReadListingSymbols(std::istream& listing);
 // The listing beside a HEX file: the same path with the extension `.lst`.
 std::string ListingPathFor(const std::string& hexPath);
 
-// The symbols of the listing beside hexPath; nothing when there is no readable listing.
-std::optional<Symbols> LoadListingSymbols(const std::string& hexPath);
+// The symbols of the listing beside hexPath; nothing when there is no readable listing. The
+// listing is read as the HEX file is: a regular file only (a FIFO would block, a device never
+// end), of bounded size; a listing that is there but refused leaves its reason in `why`.
+std::optional<Symbols> LoadListingSymbols(const std::string& hexPath, std::string* why = nullptr);
 
 }  // namespace vintrel

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <ios>
 #include <istream>
 #include <limits>
 #include <map>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <ostream>
 #include <stdexcept>
+#include <streambuf>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -37,6 +39,15 @@ struct ScriptError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A name neither the chip nor the program's listing knows.
+struct UnknownName : ScriptError {
+    using ScriptError::ScriptError;
+};
+
+// The longest script line read: a longer one is an error of its line, so that a script without
+// line ends (a huge file, /dev/zero on standard input) cannot fill memory.
+constexpr std::size_t kMaxScriptLine = std::size_t{1} << 20;
+
 // Ends the script from anywhere, also from inside a run's yield.
 struct Finished {
     int status;
@@ -46,15 +57,52 @@ inline bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-// A word of the script as an error quotes it: its first 80 characters at most, so that a huge
+// The part of a text that a message quotes: its first 80 characters at most, so that a huge
 // word cannot flood standard error.
-std::string QuoteWord(std::string_view w) {
+std::string_view QuotedPart(std::string_view w) {
     constexpr std::size_t kMax = 80;
-    if (w.size() <= kMax) return JsonString(w);
+    if (w.size() <= kMax) return w;
     std::size_t n = kMax;
     while (n > 0 && (static_cast<unsigned char>(w[n]) & 0xC0) == 0x80)
         --n;  // whole UTF-8 characters only
-    return JsonString(w.substr(0, n)) + "...";
+    return w.substr(0, n);
+}
+
+// A word of the script as an error quotes it: as a JSON string, "..." after a cut one.
+std::string QuoteWord(std::string_view w) {
+    const std::string_view part = QuotedPart(w);
+    return JsonString(part) + (part.size() < w.size() ? "..." : "");
+}
+
+// Text already written as a JSON string's inside (an expected message), quoted the same way.
+std::string QuotePrinted(std::string_view w) {
+    const std::string_view part = QuotedPart(w);
+    return '"' + std::string(part) + '"' + (part.size() < w.size() ? "..." : "");
+}
+
+enum class LineRead { Line, End, TooLong };
+
+// One line up to its LF, which is dropped, and of at most kMaxScriptLine bytes. A read error
+// sets badbit and ends the input, as std::getline would.
+LineRead ReadScriptLine(std::istream& in, std::string& line) {
+    line.clear();
+    std::streambuf* buf = in.rdbuf();
+    if (buf == nullptr || !in.good()) return LineRead::End;
+    try {
+        for (;;) {
+            const auto c = buf->sbumpc();
+            if (std::char_traits<char>::eq_int_type(c, std::char_traits<char>::eof())) {
+                in.setstate(std::ios::eofbit);
+                return line.empty() ? LineRead::End : LineRead::Line;
+            }
+            if (c == '\n') return LineRead::Line;
+            if (line.size() == kMaxScriptLine) return LineRead::TooLong;
+            line.push_back(std::char_traits<char>::to_char_type(c));
+        }
+    } catch (const std::ios_base::failure&) {
+        in.setstate(std::ios::badbit);
+        return LineRead::End;
+    }
 }
 
 // Walks one script line word by word.
@@ -166,7 +214,7 @@ std::int64_t IndexValue(std::string_view w, const ControlInfo& c, const Symbols&
     if (c.name == "REG")
         if (const auto a = ChipRegister(w)) return *a;
     if (const auto it = symbols.find(w); it != symbols.end()) return it->second;
-    throw ScriptError("unknown name " + QuoteWord(w));
+    throw UnknownName("unknown name " + QuoteWord(w));
 }
 
 // NAME [INDEX]; `rowOptional` lets `prg` stand without a row.
@@ -403,8 +451,10 @@ class BatchRunner::Impl {
     RunEnd runEnd_ = kNoRun;
     std::int64_t runYields_ = 0;
     int nestedRuns_ = 0;
-    // Names of the program loaded last, from the listing beside its HEX file.
+    // Names of the program loaded last, from the listing beside its HEX file, and why that
+    // listing was refused (a FIFO, a device, too large), if it was.
     Symbols symbols_;
+    std::string listingProblem_;
 };
 
 BatchRunner::Impl::Impl(std::ostream& o, std::ostream& e)
@@ -451,14 +501,23 @@ int BatchRunner::Impl::outOfMemory(long lineNo) {
 
 void BatchRunner::Impl::runLines(std::istream& script, long& lineNo) {
     std::string line;
-    while (std::getline(script, line)) {
+    for (LineRead read; (read = ReadScriptLine(script, line)) != LineRead::End;) {
         ++lineNo;
+        if (read == LineRead::TooLong) {
+            failure = "error at line " + std::to_string(lineNo) + ": the line is longer than " +
+                      std::to_string(kMaxScriptLine) + " bytes";
+            throw Finished{2};
+        }
+        // An editor's UTF-8 byte-order mark is no part of the first command.
+        if (lineNo == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         std::optional<Command> cmd;
         try {
             cmd = ParseLine(line, lineNo, false, symbols_);
         } catch (const ScriptError& e) {
             failure = "error at line " + std::to_string(lineNo) + ": " + e.what();
+            if (dynamic_cast<const UnknownName*>(&e) && !listingProblem_.empty())
+                failure += " (" + listingProblem_ + ")";
             throw Finished{2};
         }
         if (cmd) execute(*cmd);
@@ -569,8 +628,9 @@ void BatchRunner::Impl::load() {
     if (host.pendingChoice || !chosen || chosen->empty()) return;  // not clicked, or cancelled
     // A new program brings its own names; a failed load leaves none.
     symbols_.clear();
+    listingProblem_.clear();
     if (failed) return;
-    if (auto s = LoadListingSymbols(*chosen)) symbols_ = std::move(*s);
+    if (auto s = LoadListingSymbols(*chosen, &listingProblem_)) symbols_ = std::move(*s);
 }
 
 void BatchRunner::Impl::pressRunInYield(long line) {
@@ -603,13 +663,13 @@ void BatchRunner::Impl::expectMessage(const Command& cmd) {
     lastMessage_.reset();
     unannounced_.reset();
     if (!shown)
-        fail(1, "expect failed at line " + std::to_string(cmd.line) + ": no message, not \"" +
-                    cmd.text + '"');
+        fail(1, "expect failed at line " + std::to_string(cmd.line) + ": no message, not " +
+                    QuotePrinted(cmd.text));
     // Compared as printed on the `message` line: a carriage return is written \r.
     const std::string printed = JsonString(*shown);
     if (std::string_view(printed).substr(1, printed.size() - 2) == cmd.text) return;
     fail(1, "expect failed at line " + std::to_string(cmd.line) + ": message is " + printed +
-                ", not \"" + cmd.text + '"');
+                ", not " + QuotePrinted(cmd.text));
 }
 
 void BatchRunner::Impl::expectRun(const Command& cmd) {
@@ -781,7 +841,7 @@ void BatchRunner::Impl::expect(const Command& cmd) {
     }
     if (actual == cmd.text) return;
     fail(1, "expect failed at line " + std::to_string(cmd.line) + ": " + NameOf(info, cmd.index) +
-                " is " + JsonString(actual) + ", not " + JsonString(cmd.text));
+                " is " + QuoteWord(actual) + ", not " + QuoteWord(cmd.text));
 }
 
 // ---------------------------------------------------------------------------------------------

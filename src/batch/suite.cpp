@@ -1,14 +1,19 @@
 #include "batch/suite.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ios>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <streambuf>
 #include <system_error>
@@ -26,9 +31,9 @@ constexpr std::string_view kUsage = "usage: vintrel-batch [--strict] [--junit FI
 class CappedBuffer : public std::streambuf {
   public:
     static constexpr std::size_t kCap = 1 << 20;
-    std::string text() const {
-        if (dropped_ == 0) return kept_;
-        return kept_ + "\n[... " + std::to_string(dropped_) + " more bytes]\n";
+    std::string take() {
+        if (dropped_ > 0) kept_ += "\n[... " + std::to_string(dropped_) + " more bytes]\n";
+        return std::move(kept_);
     }
 
   protected:
@@ -76,70 +81,10 @@ class WorkingFolder {
     bool ok_ = true;
 };
 
-ScriptResult RunScript(const std::string& path, const SuiteOptions& o, std::istream& in,
-                       std::ostream& out, std::ostream& err) {
-    ScriptResult r;
-    r.name = path;
-    const auto start = std::chrono::steady_clock::now();
-    auto refuse = [&](const std::string& why) {
-        r.status = 2;
-        r.failure = why;
-        err << "vintrel-batch: " << why << '\n';
-    };
-    BatchRunner runner(out, err);
-    runner.platform().appPath = o.appPath;
-    runner.setStrict(o.strict);
-    if (path == "-") {
-        r.status = runner.run(in);
-        r.failure = runner.failure();
-    } else if (std::error_code ec; std::filesystem::is_directory(path, ec)) {
-        refuse("cannot read " + path + ": it is a folder");
-    } else if (std::ifstream script(path, std::ios::binary); !script) {
-        // Binary mode: the interpreter itself drops the CR of a CRLF line end.
-        refuse("cannot open " + path);
-    } else if (WorkingFolder folder(std::filesystem::path(path).parent_path()); !folder.ok()) {
-        refuse("cannot enter the folder of " + path);
-    } else {
-        r.status = runner.run(script);
-        r.failure = runner.failure();
-    }
-    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return r;
-}
-
-int RunSuite(const SuiteOptions& o, std::istream& in, std::ostream& out, std::ostream& err) {
-    std::vector<ScriptResult> results;
-    int status = 0, passed = 0;
-    for (const std::string& path : o.scripts) {
-        CappedBuffer outBuf, errBuf;
-        std::ostream scriptOut(&outBuf), scriptErr(&errBuf);
-        ScriptResult r = RunScript(path, o, in, scriptOut, scriptErr);
-        r.out = outBuf.text();
-        r.err = errBuf.text();
-        if (r.status == 0) {
-            ++passed;
-            out << "ok " << r.name << '\n';
-        } else {
-            out << "FAIL " << r.name << ": " << r.failure << '\n';
-        }
-        out.flush();
-        status = std::max(status, r.status);
-        if (!o.junit.empty()) results.push_back(std::move(r));
-    }
-    out << passed << " passed, " << o.scripts.size() - static_cast<std::size_t>(passed)
-        << " failed\n";
-    out.flush();
-    if (!o.junit.empty()) {
-        std::ofstream xml(o.junit, std::ios::binary | std::ios::trunc);
-        if (xml) WriteJUnit(xml, results);
-        xml.close();
-        if (!xml) {
-            err << "vintrel-batch: cannot write " << o.junit << '\n';
-            return 2;
-        }
-    }
-    return status;
-}
+// Every report starts so; only a file that does may be replaced by a new report.
+constexpr std::string_view kMark =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"vintrel-batch\"";
+constexpr std::string_view kJUnitTail = "  </testsuite>\n</testsuites>\n";
 
 std::string Seconds(double s) {
     char buf[32];
@@ -162,6 +107,215 @@ std::string XmlAttribute(std::string_view text) {
         }
     }
     return s;
+}
+
+std::string JUnitHead(std::size_t tests, int failures, int errors, double seconds) {
+    const std::string counts = " tests=\"" + std::to_string(tests) + "\" failures=\"" +
+                               std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
+                               "\" time=\"" + Seconds(seconds) + "\"";
+    // Blanks before a start tag's '>' are allowed; they give the head one width for all counts.
+    static constexpr std::size_t kTagWidth = 160;
+    auto tag = [](std::string t) {
+        t.resize(std::max(t.size(), kTagWidth), ' ');
+        return t + '>';
+    };
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" +
+           tag("<testsuites name=\"vintrel-batch\"" + counts) + "\n  " +
+           tag("<testsuite name=\"vintrel-batch\"" + counts + " skipped=\"0\"") + "\n";
+}
+
+void WriteJUnitCase(std::ostream& xml, const ScriptResult& r) {
+    // The folder groups the scripts (a student's, a module's); the name is the path given.
+    const std::filesystem::path parent = std::filesystem::path(r.name).parent_path();
+    const std::string folder = parent.empty() ? std::string(".") : parent.string();
+    xml << "    <testcase classname=\"" << XmlAttribute(folder) << "\" name=\""
+        << XmlAttribute(r.name) << "\" time=\"" << Seconds(r.seconds) << "\">\n";
+    if (r.status != 0) {
+        const char* tag = r.status == 1 ? "failure" : "error";
+        xml << "      <" << tag << " message=\"" << XmlAttribute(r.failure) << "\" type=\"" << tag
+            << "\">" << XmlText(r.failure) << "</" << tag << ">\n";
+    }
+    if (!r.out.empty()) xml << "      <system-out>" << XmlText(r.out) << "</system-out>\n";
+    if (!r.err.empty()) xml << "      <system-err>" << XmlText(r.err) << "</system-err>\n";
+    xml << "    </testcase>\n";
+}
+
+// A script file read through its descriptor. It is opened without waiting (a FIFO without a
+// writer would hold the whole suite) and refused unless it is a regular file (a device may never
+// end). A read error throws, as a file stream's does, and the interpreter reports it.
+class ScriptFile : public std::streambuf {
+  public:
+    // Empty when the file can be read as a script, otherwise why not.
+    std::string open(const std::string& path) {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        struct stat st {};
+        if (fd_ < 0 || ::fstat(fd_, &st) != 0) return "cannot open " + path;
+        if (S_ISDIR(st.st_mode)) return "cannot read " + path + ": it is a folder";
+        if (!S_ISREG(st.st_mode)) return "cannot read " + path + ": it is not a regular file";
+        return {};
+    }
+    ~ScriptFile() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
+
+  protected:
+    int_type underflow() override {
+        ssize_t n;
+        do {
+            n = ::read(fd_, buffer_, sizeof buffer_);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) throw std::ios_base::failure("read error");
+        if (n == 0) return traits_type::eof();
+        setg(buffer_, buffer_, buffer_ + n);
+        return traits_type::to_int_type(buffer_[0]);
+    }
+
+  private:
+    int fd_ = -1;
+    char buffer_[4096];
+};
+
+ScriptResult RunScript(const std::string& path, const SuiteOptions& o, std::istream& in,
+                       std::ostream& out, std::ostream& err) {
+    ScriptResult r;
+    r.name = path;
+    const auto start = std::chrono::steady_clock::now();
+    auto refuse = [&](const std::string& why) {
+        r.status = 2;
+        r.failure = why;
+        err << "vintrel-batch: " << why << '\n';
+    };
+    BatchRunner runner(out, err);
+    runner.platform().appPath = o.appPath;
+    runner.setStrict(o.strict);
+    ScriptFile file;
+    if (path == "-") {
+        r.status = runner.run(in);
+        r.failure = runner.failure();
+    } else if (const std::string why = file.open(path); !why.empty()) {
+        refuse(why);
+    } else if (WorkingFolder folder(std::filesystem::path(path).parent_path()); !folder.ok()) {
+        refuse("cannot enter the folder of " + path);
+    } else {
+        std::istream script(&file);
+        r.status = runner.run(script);
+        r.failure = runner.failure();
+    }
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return r;
+}
+
+// The report is written as the scripts end, to a new file beside it that replaces it at the
+// end; its head, written first with blank room, is rewritten with the counts.
+class JUnitFile {
+  public:
+    // Refuses a path that would lose a user's file; empty when the report may go there.
+    static std::string refusal(const std::string& path, const std::vector<std::string>& scripts) {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        for (const std::string& script : scripts)
+            if (script == path || (script != "-" && fs::equivalent(script, path, ec)))
+                return "it is one of the scripts";
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return {};
+        if (S_ISDIR(st.st_mode)) return "it is a folder";
+        // Read without waiting: a FIFO is no report either.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        std::string head(kMark.size(), '\0');
+        const bool report =
+            fd >= 0 && S_ISREG(st.st_mode) &&
+            ::read(fd, head.data(), head.size()) == static_cast<ssize_t>(head.size()) &&
+            head == kMark;
+        if (fd >= 0) ::close(fd);
+        return report ? std::string() : "it is not a JUnit report of vintrel-batch";
+    }
+
+    // The scripts change the working folder while they run: the paths are made absolute.
+    explicit JUnitFile(const std::string& path) {
+        std::error_code ec;
+        path_ = std::filesystem::absolute(path, ec).string();
+        if (ec) path_ = path;
+        tmp_ = path_ + ".tmp-XXXXXX";
+        const int fd = ::mkstemp(tmp_.data());
+        if (fd < 0) {
+            tmp_.clear();
+            return;
+        }
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        [[maybe_unused]] const int rc = ::fchmod(fd, 0666 & ~mask);
+        ::close(fd);
+        xml_.open(tmp_, std::ios::binary | std::ios::trunc);
+        xml_ << JUnitHead(0, 0, 0, 0);
+    }
+    ~JUnitFile() {
+        if (!tmp_.empty()) ::unlink(tmp_.c_str());
+    }
+    JUnitFile(const JUnitFile&) = delete;
+    JUnitFile& operator=(const JUnitFile&) = delete;
+
+    void add(const ScriptResult& r) {
+        WriteJUnitCase(xml_, r);
+        xml_.flush();  // on disk as its script ends, whatever follows
+        ++tests_;
+        failures_ += r.status == 1 ? 1 : 0;
+        errors_ += r.status >= 2 ? 1 : 0;
+        seconds_ += r.seconds;
+    }
+    // Puts the report in place; false when it could not be written.
+    bool finish() {
+        if (tmp_.empty()) return false;
+        xml_ << kJUnitTail;
+        xml_.seekp(0);
+        xml_ << JUnitHead(tests_, failures_, errors_, seconds_);
+        xml_.close();
+        if (!xml_ || ::rename(tmp_.c_str(), path_.c_str()) != 0) return false;
+        tmp_.clear();
+        return true;
+    }
+
+  private:
+    std::string path_, tmp_;
+    std::ofstream xml_;
+    std::size_t tests_ = 0;
+    int failures_ = 0, errors_ = 0;
+    double seconds_ = 0;
+};
+
+int RunSuite(const SuiteOptions& o, std::istream& in, std::ostream& out, std::ostream& err) {
+    std::optional<JUnitFile> report;
+    if (!o.junit.empty()) {
+        if (const std::string why = JUnitFile::refusal(o.junit, o.scripts); !why.empty()) {
+            err << "vintrel-batch: not writing the report to " << o.junit << ": " << why << '\n';
+            return 2;
+        }
+        report.emplace(o.junit);
+    }
+    int status = 0, passed = 0;
+    for (const std::string& path : o.scripts) {
+        CappedBuffer outBuf, errBuf;
+        std::ostream scriptOut(&outBuf), scriptErr(&errBuf);
+        ScriptResult r = RunScript(path, o, in, scriptOut, scriptErr);
+        r.out = outBuf.take();
+        r.err = errBuf.take();
+        if (r.status == 0) {
+            ++passed;
+            out << "ok " << r.name << '\n';
+        } else {
+            out << "FAIL " << r.name << ": " << r.failure << '\n';
+        }
+        out.flush();
+        status = std::max(status, r.status);
+        if (report) report->add(r);
+    }
+    out << passed << " passed, " << o.scripts.size() - static_cast<std::size_t>(passed)
+        << " failed\n";
+    out.flush();
+    if (report && !report->finish()) {
+        err << "vintrel-batch: cannot write " << o.junit << '\n';
+        return 2;
+    }
+    return status;
 }
 
 }  // namespace
@@ -238,28 +392,10 @@ void WriteJUnit(std::ostream& xml, const std::vector<ScriptResult>& results) {
         errors += r.status >= 2 ? 1 : 0;
         total += r.seconds;
     }
-    const std::string counts = " tests=\"" + std::to_string(results.size()) + "\" failures=\"" +
-                               std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
-                               "\" time=\"" + Seconds(total) + "\"";
-    xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<testsuites name=\"vintrel-batch\"" << counts << ">\n"
-        << "  <testsuite name=\"vintrel-batch\"" << counts << " skipped=\"0\">\n";
-    for (const ScriptResult& r : results) {
-        // The folder groups the scripts (a student's, a module's); the name is the path given.
-        const std::filesystem::path parent = std::filesystem::path(r.name).parent_path();
-        const std::string folder = parent.empty() ? std::string(".") : parent.string();
-        xml << "    <testcase classname=\"" << XmlAttribute(folder) << "\" name=\""
-            << XmlAttribute(r.name) << "\" time=\"" << Seconds(r.seconds) << "\">\n";
-        if (r.status != 0) {
-            const char* tag = r.status == 1 ? "failure" : "error";
-            xml << "      <" << tag << " message=\"" << XmlAttribute(r.failure) << "\" type=\""
-                << tag << "\">" << XmlText(r.failure) << "</" << tag << ">\n";
-        }
-        if (!r.out.empty()) xml << "      <system-out>" << XmlText(r.out) << "</system-out>\n";
-        if (!r.err.empty()) xml << "      <system-err>" << XmlText(r.err) << "</system-err>\n";
-        xml << "    </testcase>\n";
-    }
-    xml << "  </testsuite>\n</testsuites>\n";
+    xml << JUnitHead(results.size(), failures, errors, total);
+    for (const ScriptResult& r : results)
+        WriteJUnitCase(xml, r);
+    xml << kJUnitTail;
 }
 
 int BatchMain(const std::vector<std::string>& args, const std::string& appPath, std::istream& in,

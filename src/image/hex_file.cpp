@@ -37,7 +37,7 @@ int HalfToEven(int n) {
 
 }  // namespace
 
-LineFile::LineFile(const std::string& path) {
+LineFile::LineFile(const std::string& path, std::size_t maxLine) : maxLine_(maxLine) {
     // O_NONBLOCK keeps the open itself from waiting for a FIFO's writer; it has no effect on the
     // reads of a regular file.
     fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -47,6 +47,7 @@ LineFile::LineFile(const std::string& path) {
         ::close(fd_);
         throw ReadFailure();
     }
+    size_ = static_cast<std::size_t>(st.st_size);
 }
 
 LineFile::~LineFile() {
@@ -70,19 +71,31 @@ std::string LineFile::readLine() {
     if (atEnd()) throw ReadFailure();
     std::string line;
     for (int c; (c = peek()) >= 0;) {
+        if (c != '\n' && c != '\r' && line.size() == maxLine_) {
+            tooLong_ = true;
+            return {};
+        }
         ++pos_;
         if (c == '\n') break;
         if (c == '\r') {
             if (peek() == '\n') ++pos_;
             break;
         }
-        if (line.size() == kMaxLine) {
-            tooLong_ = true;
-            return {};
-        }
         line.push_back(static_cast<char>(c));
     }
     return line;
+}
+
+void LineFile::skipRest() {
+    tooLong_ = false;
+    for (int c; (c = peek()) >= 0;) {
+        ++pos_;
+        if (c == '\n') return;
+        if (c == '\r') {
+            if (peek() == '\n') ++pos_;
+            return;
+        }
+    }
 }
 
 int extlinfic(Chip& chip, std::string& cad) {

@@ -31,20 +31,25 @@ class ReadFailure : public std::runtime_error {
 constexpr std::size_t kMaxLine = 1024;
 
 // A regular file read as lines; a line ends at LF, CR or CRLF, and the terminator is not part
-// of it. Closed when it goes out of scope.
+// of it. Closed when it goes out of scope. The HEX loader and vintrel-batch's listing reader
+// share it, and so its rules: a regular file only, lines of bounded length.
 class LineFile {
   public:
     // Anything but a regular file (a FIFO, a directory, a device) cannot be opened: it could
     // block the window or never end.
-    explicit LineFile(const std::string& path);
+    explicit LineFile(const std::string& path, std::size_t maxLine = kMaxLine);
     ~LineFile();
     LineFile(const LineFile&) = delete;
     LineFile& operator=(const LineFile&) = delete;
     bool atEnd() { return peek() < 0; }
     // Reading at the end of the file is a failure, as is any read error. A line longer than
-    // kMaxLine is not read to its end: nothing is returned and tooLong() tells.
+    // maxLine is not read to its end: nothing is returned and tooLong() tells; skipRest()
+    // then passes over the rest of it.
     std::string readLine();
     bool tooLong() const { return tooLong_; }
+    void skipRest();
+    // The file's size when it was opened.
+    std::size_t size() const { return size_; }
 
   private:
     // The next byte, not taken, or -1 at the end of the file; a read error throws.
@@ -54,6 +59,8 @@ class LineFile {
     }
     bool fill();
     int fd_ = -1;
+    std::size_t maxLine_;
+    std::size_t size_ = 0;
     bool ended_ = false;
     bool tooLong_ = false;
     std::size_t pos_ = 0, end_ = 0;

@@ -3,6 +3,7 @@
 // it. Nothing here needs a window toolkit.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,8 @@ struct AssemblerOptions {
     std::string warningLevel;       // gpasm's -w; empty: gpasm's default
     std::string processor;          // gpasm's -p, e.g. "p16f84"; empty: as the source says
     std::string source;             // the source path, exactly as given
+    // gpasm is stopped after this long: an include that never ends (a FIFO) would hold it.
+    std::chrono::milliseconds timeLimit{30000};
 };
 
 // Reads "/aINHX8M /c- /l- /rDEC /w2 /PPIC16F84 SOURCE": options first, in any order and case;
@@ -34,8 +37,8 @@ struct AssemblerMessage {
     std::string text;  // gpasm's words after the kind, e.g. "[113] Symbol not previously …"
 };
 
-// gpasm's output, one message a line ("FILE:LINE:Error[113]   text"); other lines are kept as
-// messages of kind Other.
+// gpasm's output, one message a line ("FILE:LINE:Error[113]   text"), read by plain scanning
+// whatever the line's length; other lines are kept as messages of kind Other.
 std::vector<AssemblerMessage> ParseGpasmOutput(std::string_view output);
 
 struct AssemblyOutcome {
@@ -43,15 +46,18 @@ struct AssemblyOutcome {
     bool ok = false;
     std::string hex;  // written when ok; the name of the removed file otherwise
     bool staleHexRemoved = false;
-    std::string listing;  // the listing left beside the HEX file; empty when none
-    std::string problem;  // why nothing could be assembled, when gpasm said nothing of it
+    std::string listing;     // the listing left beside the HEX file; empty when none
+    std::string problem;     // why nothing could be assembled, when gpasm said nothing of it
+    std::string hexProblem;  // why a good assembly's HEX file could not be put in place
     std::vector<AssemblerMessage> messages;
 };
 
 // Runs gpasm (found on PATH, started without a shell) on `options.source` in a scratch
-// directory and leaves SOURCE.hex (on success only: a failed assembly removes the old one) and
-// SOURCE.lst beside the source; SOURCE.err holds gpasm's messages when there are any. Nothing
-// else (objects, .cod) is left there.
+// directory and leaves SOURCE.hex (on success only: gpasm failing on the source removes the
+// old one) and SOURCE.lst beside the source; SOURCE.err holds gpasm's messages when there are
+// any. Each is written as a new file renamed into place, so a link there is replaced, never
+// followed. Nothing else (objects, .cod) is left there. A source that is missing or not a
+// regular file is refused before anything is touched.
 AssemblyOutcome Assemble(const AssemblerOptions& options);
 
 // The outcome's texts, shared by the terminal and the window.
@@ -63,9 +69,9 @@ std::string HexText(const AssemblyOutcome& o);
 // Everything above as lines, as printed without a window.
 std::string ReportText(const AssemblyOutcome& o);
 
-// The outcome as the argument list of the results window, and back. FromArguments returns
-// false for a list that is not one.
-std::vector<std::string> OutcomeToArguments(const AssemblyOutcome& o);
-bool OutcomeFromArguments(const std::vector<std::string>& args, AssemblyOutcome& o);
+// The outcome as the text the results window reads on its standard input (an argument list
+// could exceed the system's limit), and back. FromText returns false for a text that is not one.
+std::string OutcomeToText(const AssemblyOutcome& o);
+bool OutcomeFromText(std::string_view text, AssemblyOutcome& o);
 
 }  // namespace vintrel::tools

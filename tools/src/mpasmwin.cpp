@@ -5,13 +5,14 @@
 // This takes the maker's assembler options and does the work with gputils' gpasm: SOURCE.hex
 // and the listing SOURCE.lst beside the source, gpasm's messages in SOURCE.err. The outcome is
 // printed (standard output when it assembled, standard error when not) and, on a desktop,
-// shown in the results window `vintrel-resultados` beside this program, which then ends with
-// this program's status (1 for 127 too).
+// shown in the results window `vintrel-resultados` beside this program (handed over on its
+// standard input), which then ends with this program's status (1 for 127 too).
 //
 // Exit status: 0 assembled, 1 assembly errors, 2 usage, 127 gpasm missing.
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -31,22 +32,31 @@ bool Set(const char* name) {
     return v != nullptr && *v != '\0';
 }
 
-// Replaces this process with the results window; returns only when it cannot be started.
+// Replaces this process with the results window, which reads the outcome on its standard input
+// from a file no one else can reach; returns only when the window cannot be started.
 void ShowWindow(const AssemblyOutcome& o) {
     if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY")) return;
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
     if (ec) return;
     std::string window = (self.parent_path() / "vintrel-resultados").string();
-    std::vector<std::string> words{window};
-    for (auto& a : OutcomeToArguments(o))
-        words.push_back(std::move(a));
-    std::vector<char*> argv;
-    for (auto& w : words)
-        argv.push_back(w.data());
-    argv.push_back(nullptr);
+    const char* tmp = std::getenv("TMPDIR");
+    std::string name = std::string(tmp && *tmp ? tmp : "/tmp") + "/mpasmwin-resultados.XXXXXX";
+    const int fd = mkstemp(name.data());
+    if (fd < 0) return;
+    unlink(name.c_str());
+    const std::string text = OutcomeToText(o);
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno != EINTR) return;
+        if (n > 0) done += static_cast<std::size_t>(n);
+    }
+    if (lseek(fd, 0, SEEK_SET) != 0 || dup2(fd, STDIN_FILENO) < 0) return;
+    close(fd);
+    std::string mode = "--ensamblado";
+    char* argv[] = {window.data(), mode.data(), nullptr};
     std::fflush(nullptr);
-    execv(window.c_str(), argv.data());
+    execv(window.c_str(), argv);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // vintrel-resultados: the windows of the helper programs.
 //
-//   vintrel-resultados --ensamblado ARGS…   the assembler's results (mpasmwin.exe hands them
-//                                           over); ends with 0 when it assembled, 1 when not
+//   vintrel-resultados --ensamblado         the assembler's results, which mpasmwin.exe hands
+//                                           over on standard input; ends with 0 when it
+//                                           assembled, 1 when not
 //   vintrel-resultados --aviso TITLE TEXT   a notice with an OK button (notepad, quemador)
 //
 // Qt's own texts are in Spanish whatever the locale.
@@ -9,6 +10,8 @@
 #include <QApplication>
 #include <QString>
 #include <cstdio>
+#include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,11 +22,15 @@
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     vintrel::tools::AssemblyOutcome outcome;
-    const bool results = vintrel::tools::OutcomeFromArguments(args, outcome);
+    bool results = false;
+    if (args.size() == 1 && args[0] == "--ensamblado") {
+        const std::string text{std::istreambuf_iterator<char>(std::cin), {}};
+        results = vintrel::tools::OutcomeFromText(text, outcome);
+    }
     if (!results && !(args.size() == 3 && args[0] == "--aviso")) {
         std::fputs(
             "uso: vintrel-resultados --aviso TÍTULO TEXTO\n"
-            "     vintrel-resultados --ensamblado … (lo usa mpasmwin.exe)\n",
+            "     vintrel-resultados --ensamblado < RESULTADOS (lo usa mpasmwin.exe)\n",
             stderr);
         return 2;
     }

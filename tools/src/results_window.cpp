@@ -7,6 +7,8 @@
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <filesystem>
 
 namespace vintrel::tools {
 
@@ -46,7 +48,10 @@ ResultsWindow::ResultsWindow(const AssemblyOutcome& o, QWidget* parent) : QDialo
     rows->setRootIsDecorated(false);
     rows->setHeaderLabels(
         {QStringLiteral("Tipo"), QStringLiteral("Lugar"), QStringLiteral("Mensaje")});
-    for (const auto& m : o.messages) {
+    // A list beyond a few thousand rows is read in the .err file, not in a window.
+    const std::size_t shown = std::min(o.messages.size(), kShownRows);
+    for (std::size_t i = 0; i < shown; ++i) {
+        const AssemblerMessage& m = o.messages[i];
         auto* item =
             new QTreeWidgetItem({Q(KindText(m.kind)), Q(WhereText(m, o.source)), Q(m.text)});
         if (m.kind == AssemblerMessage::Kind::Error)
@@ -59,6 +64,11 @@ ResultsWindow::ResultsWindow(const AssemblyOutcome& o, QWidget* parent) : QDialo
     }
     rows->setVisible(!o.messages.empty());
     layout->addWidget(rows, 1);
+    if (shown < o.messages.size())
+        AddLabel(layout, QStringLiteral("mas"),
+                 QStringLiteral("… y %1 mensajes más; están todos en %2")
+                     .arg(o.messages.size() - shown)
+                     .arg(Q(std::filesystem::path(o.hex).replace_extension(".err").string())));
 
     AddLabel(layout, QStringLiteral("hex"), Q(HexText(o)));
     if (!o.listing.empty())
