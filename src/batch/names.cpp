@@ -44,6 +44,14 @@ std::optional<int> ChipRegister(std::string_view name) {
     return std::nullopt;
 }
 
+std::optional<int> PinBit(std::string_view name, char port) {
+    if (name.size() != 3 || name[0] != 'R' || (name[1] != 'A' && name[1] != 'B') ||
+        !std::isdigit(static_cast<unsigned char>(name[2])))
+        return std::nullopt;
+    const int bit = name[2] - '0';
+    return name[1] == port && bit < (port == 'A' ? 5 : 8) ? bit : -1;
+}
+
 Symbols ReadListingSymbols(std::istream& listing) {
     // Each page of the table starts with a "SYMBOL TABLE" heading; the table ends with the
     // memory map. Page headers and column titles inside it are not two-word NAME HEX lines.
