@@ -154,6 +154,14 @@ TEST_F(BatchFirmware, WaveformOfPinsWAndARegister) {
     // Twice the frequency, half the time.
     ASSERT_EQ(Run(std::string("type FREC 8000\n") + kSetW + "call setb\n", {"--vcd=" + vcd}), 0);
     EXPECT_EQ(Vcd().substr(Vcd().rfind("$end\n") + 5), "#2500\n1&\n1-\n");
+
+    // A run's bursts record what single steps record, PCL included (a burst shows it late).
+    const std::string start = std::string("trace PCL count\n") + kSetW + "call deep 2\n";
+    ASSERT_EQ(Run(start + "step 6\n", {"--vcd", vcd}), 0);
+    const std::string stepped = Vcd();
+    EXPECT_NE(stepped.find("#6000\nb00001010 .\n#8000\nb00000000 .\n"), std::string::npos);
+    ASSERT_EQ(Run(start + "run 6\n", {"--vcd", vcd}), 0);
+    EXPECT_EQ(Vcd(), stepped);
 }
 
 TEST_F(BatchFirmware, AWaveformIsWholeOrNone) {
