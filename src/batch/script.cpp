@@ -750,7 +750,6 @@ void BatchRunner::Impl::call(const Command& cmd) {
     chip.RegPC.setHex(cmd.index, 3);
     form.prg.select(cmd.index);
     lastCall_ = true;
-    runYields_ = 0;
     // A breakpoint on the routine's first word does not stop it before it has begun.
     form.BreakpointSkip = true;
     std::int64_t used = 0;

@@ -94,13 +94,12 @@ ScriptResult RunScript(const std::string& path, const SuiteOptions& o, std::istr
     // Declared after the runner: it leaves the chip before the chip goes.
     std::unique_ptr<Waveform> wave;
     std::string why;
-    if (!o.vcd.empty() && !(wave = Waveform::Open(o.vcd, why))) {
-        refuse(why);
-    } else if (wave) {
+    if (!o.vcd.empty()) {
+        wave = Waveform::Open(o.vcd, why);
         runner.setWaveform(wave.get());
     }
-    if (r.status != 0) {
-        // The waveform cannot be written: nothing runs.
+    if (!o.vcd.empty() && !wave) {
+        refuse(why);  // nothing runs
     } else if (path == "-") {
         r.status = runner.run(in);
         r.failure = runner.failure();
