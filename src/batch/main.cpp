@@ -1,5 +1,5 @@
-// vintrel-batch [--strict] [--junit FILE] [SCRIPT...]: the simulator's panel without a window,
-// driven by scripts read from files or from standard input.
+// vintrel-batch [--strict] [--junit FILE] [--vcd FILE] [SCRIPT...]: the simulator's panel
+// without a window, driven by scripts read from files or from standard input.
 #include <malloc.h>
 
 #include <filesystem>

@@ -81,6 +81,14 @@ constexpr std::size_t kMaxListingLine = 4096;
 
 }  // namespace
 
+std::optional<int> PinBit(std::string_view name, char port) {
+    if (name.size() != 3 || name[0] != 'R' || (name[1] != 'A' && name[1] != 'B') ||
+        !std::isdigit(static_cast<unsigned char>(name[2])))
+        return std::nullopt;
+    const int bit = name[2] - '0';
+    return name[1] == port && bit < (port == 'A' ? 5 : 8) ? bit : -1;
+}
+
 Symbols ReadListingSymbols(std::istream& listing) {
     Symbols symbols;
     bool inTable = false;

@@ -17,6 +17,10 @@ namespace vintrel {
 // 86h…), or nothing for any other word. Upper case, as in the data sheet.
 std::optional<int> ChipRegister(std::string_view name);
 
+// A pin by its data-sheet name, `RA0`–`RA4` for port 'A' and `RB0`–`RB7` for 'B': its bit;
+// -1 for a pin name the port does not have (RB0 on port A, RA5); nothing for any other word.
+std::optional<int> PinBit(std::string_view name, char port);
+
 // A program's symbols: labels (program word addresses) and constants, by their exact name.
 using Symbols = std::map<std::string, std::int64_t, std::less<>>;
 

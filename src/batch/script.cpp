@@ -18,8 +18,10 @@
 #include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "batch/names.h"
+#include "batch/waveform.h"
 
 namespace vintrel {
 
@@ -182,7 +184,9 @@ struct Command {
         Expect,
         ExpectMessage,
         ExpectRun,
-        ShowRun
+        ShowRun,
+        Call,
+        Trace
     };
     Op op = Op::State;
     long line = 0;
@@ -191,6 +195,7 @@ struct Command {
     std::string text;
     std::int64_t a = 0, b = 0;       // count, yield number, listing range or run end
     std::unique_ptr<Command> inner;  // the command of an `at` line
+    std::vector<Waveform::Signal> traced;
 };
 
 std::string NameOf(const ControlInfo& c, int index) {
@@ -213,6 +218,8 @@ std::int64_t IndexValue(std::string_view w, const ControlInfo& c, const Symbols&
     if (!std::isalpha(first) && first != '_') return Number(w);
     if (c.name == "REG")
         if (const auto a = ChipRegister(w)) return *a;
+    if (c.name == "PA" || c.name == "PB")
+        if (const auto bit = PinBit(w, c.name[1])) return *bit;
     if (const auto it = symbols.find(w); it != symbols.end()) return it->second;
     throw UnknownName("unknown name " + QuoteWord(w));
 }
@@ -255,8 +262,10 @@ std::int64_t ListingRow(Cursor& c, std::int64_t fallback, const Symbols& symbols
 }
 
 // The ways a run ends, as `expect run` and `show run` name them; kNoRun before any run.
-constexpr std::string_view kRunEnds[] = {"none", "breakpoint", "limit", "stop", "end"};
-enum RunEnd : int { kNoRun, kBreakpoint, kLimit, kStop, kEnd };
+constexpr std::string_view kRunEnds[] = {"none", "breakpoint", "limit", "stop", "end", "return"};
+enum RunEnd : int { kNoRun, kBreakpoint, kLimit, kStop, kEnd, kReturn };
+
+constexpr std::string_view kTraceTooLate = "trace must come before the first step, run or call";
 
 // Parses one line; nothing for a blank or comment line. Names resolve with `symbols`, the
 // program's as they stand when the line is read. Errors throw ScriptError.
@@ -297,6 +306,32 @@ std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt,
         cmd.op = Verb::Run;
         cmd.a = OptionalCount(c, BatchRunner::kDefaultRunLimit, 1, "the run's yield count");
         ExpectEnd(c);
+    } else if (verb == "call") {
+        if (inAt) throw ScriptError("call cannot start inside a run");
+        const std::string_view w = c.word();
+        if (w.empty()) throw ScriptError("call needs a label");
+        const std::int64_t a = IndexValue(w, *FindControl("prg"), symbols);
+        if (a >= kProgramWords) throw ScriptError("address " + QuoteWord(w) + " is outside prg");
+        cmd.op = Verb::Call;
+        cmd.index = static_cast<int>(a);
+        cmd.b = OptionalCount(c, BatchRunner::kDefaultCallLimit, 1, "the cycle limit");
+        ExpectEnd(c);
+    } else if (verb == "trace") {
+        if (inAt) throw ScriptError(std::string(kTraceTooLate));
+        cmd.op = Verb::Trace;
+        for (std::string_view w = c.word(); !w.empty(); w = c.word()) {
+            // W before the program's names: p16f84.inc defines W as 0, a destination bit.
+            if (w == "W") {
+                cmd.traced.push_back({"W", Waveform::kW});
+                continue;
+            }
+            const std::int64_t key = IndexValue(w, *FindControl("REG"), symbols);
+            if (key < 0 || key > 0xFF || !Chip::IsRegKey(static_cast<int>(key)))
+                throw ScriptError("index " + QuoteWord(w) + " is outside REG");
+            if (key == 0 || key == 7) throw ScriptError(QuoteWord(w) + " has no value to trace");
+            cmd.traced.push_back({std::string(w), static_cast<int>(key)});
+        }
+        if (cmd.traced.empty()) throw ScriptError("trace needs a name");
     } else if (verb == "at") {
         if (inAt) throw ScriptError("at cannot queue another at");
         const std::string_view w = c.word();
@@ -338,7 +373,7 @@ std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt,
             const std::string_view end = c.word();
             const auto* found = std::find(std::begin(kRunEnds) + 1, std::end(kRunEnds), end);
             if (found == std::end(kRunEnds))
-                throw ScriptError("expect run takes breakpoint, limit, stop or end, not " +
+                throw ScriptError("expect run takes breakpoint, limit, stop, end or return, not " +
                                   QuoteWord(end));
             cmd.a = found - std::begin(kRunEnds);
             ExpectEnd(c);
@@ -407,6 +442,7 @@ class BatchRunner::Impl {
     Form1 form;
     bool strict = false;
     std::string failure;  // the line that ended the script with status 1 or 2
+    Waveform* wave = nullptr;
 
   private:
     void runLines(std::istream& script, long& lineNo);
@@ -421,6 +457,11 @@ class BatchRunner::Impl {
     void clickControl(const ControlInfo& info, int index);
     void typeText(const Command& cmd);
     void runProgram(std::int64_t limit);
+    void call(const Command& cmd);
+    void trace(const Command& cmd);
+    void startWaveform(long line);
+    std::int64_t frequency(long line);
+    int stackDepth() const;
     void show(const Command& cmd);
     void state();
     void expect(const Command& cmd);
@@ -451,6 +492,12 @@ class BatchRunner::Impl {
     RunEnd runEnd_ = kNoRun;
     std::int64_t runYields_ = 0;
     int nestedRuns_ = 0;
+    // The last run was a `call`, and the cycles the routine used.
+    bool lastCall_ = false;
+    std::int64_t callCycles_ = 0;
+    // The waveform starts with the first command that may execute an instruction.
+    bool waveStarted_ = false;
+    std::vector<Waveform::Signal> traced_;
     // Names of the program loaded last, from the listing beside its HEX file, and why that
     // listing was refused (a FIFO, a device, too large), if it was.
     Symbols symbols_;
@@ -481,6 +528,8 @@ int BatchRunner::Impl::run(std::istream& script) {
     } catch (const std::length_error&) {
         status = outOfMemory(lineNo);
     }
+    // A script that executed nothing still leaves a waveform: its values at time 0.
+    if (wave && !wave->started() && status != 2) wave->Start(form.chip, traced_);
     if (status == 2 && !failure.empty() && failure.rfind("error at line ", 0) == 0) {
         out.flush();
         err << failure << '\n';
@@ -553,6 +602,10 @@ void BatchRunner::Impl::execute(Command& cmd) {
     // A message the script did not check is a failure of its line before anything else runs.
     if (cmd.op != Verb::ExpectMessage) checkAnnounced();
     line_ = cmd.line;
+    if (!waveStarted_ &&
+        (cmd.op == Verb::Step || cmd.op == Verb::Run || cmd.op == Verb::Call ||
+         (cmd.op == Verb::Click && (cmd.control == kEje1 || cmd.control == kEjecutar))))
+        startWaveform(cmd.line);
     switch (cmd.op) {
         case Verb::Choose:
             host.pendingChoice = cmd.text;
@@ -614,10 +667,23 @@ void BatchRunner::Impl::execute(Command& cmd) {
             expectRun(cmd);
             break;
         case Verb::ShowRun:
-            out << R"({"name":"run","ended":")" << kRunEnds[runEnd_] << R"(","yields":)"
-                << runYields_ << "}\n";
+            if (lastCall_) {
+                out << R"({"name":"call","ended":")" << kRunEnds[runEnd_] << R"(","cycles":)"
+                    << callCycles_ << "}\n";
+            } else {
+                out << R"({"name":"run","ended":")" << kRunEnds[runEnd_] << R"(","yields":)"
+                    << runYields_ << "}\n";
+            }
+            break;
+        case Verb::Call:
+            call(cmd);
+            break;
+        case Verb::Trace:
+            trace(cmd);
             break;
     }
+    // What the command itself changed (a pin clicked, a register edited, a reset).
+    if (waveStarted_ && wave) wave->Observe();
 }
 
 void BatchRunner::Impl::load() {
@@ -695,6 +761,82 @@ void BatchRunner::Impl::typeText(const Command& cmd) {
     // Typing starts with the focus moving into the box (dato selects its text then).
     form.setFocus(c);
     c.setText(cmd.text);
+    // The waveform's clock from here on.
+    if (&c == &form.FREC && waveStarted_ && wave) wave->SetFrequency(frequency(cmd.line));
+}
+
+std::int64_t BatchRunner::Impl::frequency(long line) {
+    const std::int64_t kHz = DecimalValue(form.FREC.text());
+    if (kHz >= 1 && kHz <= Waveform::kMaxKHz) return kHz;
+    fail(2, "error at line " + std::to_string(line) + ": a waveform needs FREC from 1 to " +
+                std::to_string(Waveform::kMaxKHz) + " kHz, not " + JsonString(form.FREC.text()));
+}
+
+void BatchRunner::Impl::startWaveform(long line) {
+    waveStarted_ = true;
+    if (!wave) return;
+    wave->SetFrequency(frequency(line));
+    wave->Start(form.chip, traced_);
+}
+
+void BatchRunner::Impl::trace(const Command& cmd) {
+    if (waveStarted_)
+        fail(2, "error at line " + std::to_string(cmd.line) + ": " + std::string(kTraceTooLate));
+    for (const Waveform::Signal& s : cmd.traced)
+        if (std::none_of(traced_.begin(), traced_.end(),
+                         [&s](const Waveform::Signal& t) { return t.key == s.key; }))
+            traced_.push_back(s);
+}
+
+int BatchRunner::Impl::stackDepth() const {
+    int d = 0;
+    while (d < kStackLevels && !form.chip.pila[static_cast<std::size_t>(d)].textIs("---"))
+        ++d;
+    return d;
+}
+
+// The routine at cmd.index as if called from nowhere: the address the PC stands at is pushed
+// (no CALL executes, so the push takes no cycle) and the PC goes to the routine. It has
+// returned when the stack is back at its depth before; its return then leaves the PC where it
+// stood. The limit counts the routine's own cycles, its RETURN's two included.
+void BatchRunner::Impl::call(const Command& cmd) {
+    Chip& chip = form.chip;
+    const int depth = stackDepth();
+    if (depth == kStackLevels)
+        fail(2, "error at line " + std::to_string(cmd.line) +
+                    ": call needs a free stack level, and all 8 are in use");
+    chip.PushStack(static_cast<int>(chip.RegPC.hexValue() & 0x3FF));
+    chip.ProgramCounter = cmd.index;
+    chip.RegPC.setHex(cmd.index, 3);
+    form.prg.select(cmd.index);
+    lastCall_ = true;
+    // A breakpoint on the routine's first word does not stop it before it has begun.
+    form.BreakpointSkip = true;
+    std::int64_t used = 0;
+    for (;;) {
+        const auto pc = static_cast<std::size_t>(chip.RegPC.hexValue() & 0x3FF);
+        if (form.Breakpoints[pc] == 1 && !form.BreakpointSkip) {
+            form.BreakpointSkip = true;  // as a run leaves it: the next run goes on from here
+            runEnd_ = kBreakpoint;
+            break;
+        }
+        // The cycles counted so far, the one an instruction leaves pending included.
+        const std::int64_t before = chip.CycleCount + chip.ExtraCycle;
+        form.eje1_Click();
+        const std::int64_t after = chip.CycleCount + chip.ExtraCycle;
+        // A reset starts the count again; a sleeping chip counts one cycle a step, so that
+        // the limit ends a call that sleeps.
+        used += after > before ? after - before : after < before ? after : 1;
+        if (stackDepth() <= depth) {
+            runEnd_ = used <= cmd.b ? kReturn : kLimit;
+            break;
+        }
+        if (used >= cmd.b) {
+            runEnd_ = kLimit;
+            break;
+        }
+    }
+    callCycles_ = used;
 }
 
 void BatchRunner::Impl::runProgram(std::int64_t limit) {
@@ -712,6 +854,7 @@ void BatchRunner::Impl::runProgram(std::int64_t limit) {
         return;
     }
     inRun_ = true;
+    lastCall_ = false;
     runLimit_ = limit;
     host.count = 0;
     runEnd_ = kNoRun;
@@ -857,6 +1000,10 @@ int BatchRunner::run(std::istream& script) {
 
 void BatchRunner::setStrict(bool strict) {
     impl_->strict = strict;
+}
+
+void BatchRunner::setWaveform(Waveform* wave) {
+    impl_->wave = wave;
 }
 
 const std::string& BatchRunner::failure() const {

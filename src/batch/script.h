@@ -12,6 +12,8 @@
 
 namespace vintrel {
 
+class Waveform;
+
 class BatchRunner {
   public:
     // Output lines (platform events, show, state, listing, expect failures) go to `out`,
@@ -30,6 +32,10 @@ class BatchRunner {
     // that follows it fails the script (status 1).
     void setStrict(bool strict);
 
+    // Records the pins and the traced values into `wave` (not owned; it must outlive the
+    // runs, or be finished before they go on).
+    void setWaveform(Waveform* wave);
+
     // The line that ended the last run with status 1 or 2 (an expect failure, an unexpected
     // message, an error), without its line end; empty after status 0.
     const std::string& failure() const;
@@ -40,6 +46,8 @@ class BatchRunner {
 
     // Yields after which `run` without a count stops the run.
     static constexpr std::int64_t kDefaultRunLimit = 1000000;
+    // Cycles after which `call` without a limit stops the routine.
+    static constexpr std::int64_t kDefaultCallLimit = 1000000;
     // Runs started inside a run's yields (a click on the run button queued with `at`) may nest
     // this deep; one more is an error of its line.
     static constexpr int kMaxNestedRuns = 1000;

@@ -19,12 +19,14 @@
 #include <system_error>
 
 #include "batch/script.h"
+#include "batch/waveform.h"
 
 namespace vintrel {
 
 namespace {
 
-constexpr std::string_view kUsage = "usage: vintrel-batch [--strict] [--junit FILE] [SCRIPT...]\n";
+constexpr std::string_view kUsage =
+    "usage: vintrel-batch [--strict] [--junit FILE] [--vcd FILE] [SCRIPT...]\n";
 
 // Output kept for the report: the first kCap bytes and a count of the rest, so that a script
 // printing without end cannot exhaust memory.
@@ -188,8 +190,17 @@ ScriptResult RunScript(const std::string& path, const SuiteOptions& o, std::istr
     BatchRunner runner(out, err);
     runner.platform().appPath = o.appPath;
     runner.setStrict(o.strict);
+    // Declared after the runner: it leaves the chip before the chip goes.
+    std::unique_ptr<Waveform> wave;
+    std::string whyNot;
+    if (!o.vcd.empty()) {
+        wave = Waveform::Open(o.vcd, whyNot);
+        runner.setWaveform(wave.get());
+    }
     ScriptFile file;
-    if (path == "-") {
+    if (!o.vcd.empty() && !wave) {
+        refuse(whyNot);  // nothing runs
+    } else if (path == "-") {
         r.status = runner.run(in);
         r.failure = runner.failure();
     } else if (const std::string why = file.open(path); !why.empty()) {
@@ -201,6 +212,8 @@ ScriptResult RunScript(const std::string& path, const SuiteOptions& o, std::istr
         r.status = runner.run(script);
         r.failure = runner.failure();
     }
+    // A script that ended with an error leaves no waveform.
+    if (wave && !wave->Finish(r.status != 2)) refuse("cannot write " + o.vcd);
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return r;
 }
@@ -413,6 +426,13 @@ int BatchMain(const std::vector<std::string>& args, const std::string& appPath, 
             o.junit = args[++i];
         } else if (options && a.rfind("--junit=", 0) == 0 && a.size() > 8) {
             o.junit = a.substr(8);
+        } else if (options && ((a == "--vcd" && i + 1 < args.size() && !args[i + 1].empty()) ||
+                               (a.rfind("--vcd=", 0) == 0 && a.size() > 6))) {
+            if (!o.vcd.empty()) {
+                err << "vintrel-batch: --vcd given twice\n";
+                return 2;
+            }
+            o.vcd = a == "--vcd" ? args[++i] : a.substr(6);
         } else if (options && (a == "--help" || a == "-h")) {
             out << kUsage;
             return 0;
@@ -424,6 +444,10 @@ int BatchMain(const std::vector<std::string>& args, const std::string& appPath, 
         }
     }
     if (o.scripts.empty()) o.scripts.emplace_back("-");
+    if (!o.vcd.empty() && o.scripts.size() > 1) {
+        err << "vintrel-batch: --vcd takes one script\n";
+        return 2;
+    }
     // One script without a report: its own output as it happens, as always.
     if (o.scripts.size() == 1 && o.junit.empty())
         return RunScript(o.scripts[0], o, in, out, err).status;

@@ -12,6 +12,7 @@ namespace vintrel {
 struct SuiteOptions {
     bool strict = false;
     std::string junit;                 // the report's path; empty for none
+    std::string vcd;                   // the waveform's path; empty for none
     std::vector<std::string> scripts;  // "-" is standard input
     std::string appPath;               // where the outside tools are looked for
 };

@@ -26,6 +26,21 @@ inline constexpr int kProgramWords = 1024;
 inline constexpr int kEepromCells = 64;
 inline constexpr int kStackLevels = 8;
 
+// Watches the chip for a waveform. The chip calls it only while one is set (`SetObserver`).
+class ChipObserver {
+  public:
+    // A pin's level may have changed (a port or TRIS write). CycleCount already counts the
+    // instruction in progress.
+    virtual void Observe() = 0;
+    // An instruction ended (only for an observer of every step).
+    virtual void Stepped() = 0;
+    // A reset is about to restart the cycle count at 0.
+    virtual void CountersRestarting() = 0;
+
+  protected:
+    ~ChipObserver() = default;
+};
+
 class Chip final : private ChangeListener {
   public:
     Chip();
@@ -94,6 +109,20 @@ class Chip final : private ChangeListener {
     // where an instruction sees them. Returns true when it stopped before a breakpoint, with
     // `idle` holding the yields not yet used.
     bool Burst(std::int64_t& idle, const int* breakpoints, bool& skip);
+
+    // ---- observation (a waveform) ----
+    // `everyStep`: also after every instruction, which the pins alone do not need.
+    void SetObserver(ChipObserver* observer, bool everyStep) {
+        observer_ = observer;
+        observeSteps_ = observer != nullptr && everyStep;
+    }
+    // A data cell's value as the program would read it now: inside a burst STATUS's flags and
+    // PCL may still wait to be shown.
+    int RegisterNow(int key) const {
+        if (key == 3 && statusPending_) return StatusReg;
+        if (key == 2 && pcPending_) return ProgramCounter & 0xFF;
+        return static_cast<int>(REG(key).hexValue());
+    }
 
     // ---- change effects ----
     // The registers with an effect of their own: STATUS, FSR, PORTA, PORTB, INTCON, OPTION,
@@ -182,7 +211,8 @@ class Chip final : private ChangeListener {
     [[gnu::always_inline]] inline void ExecuteInline(const Instruction& in, int word);
     // The steps of a burst. kPredecoded: every program word is decoded already; kBreakpoints:
     // some breakpoint may be set. A short burst does not pay for the look over all 1024 words.
-    template <bool kPredecoded, bool kBreakpoints>
+    // kObserved: the observer is told after every step.
+    template <bool kPredecoded, bool kBreakpoints, bool kObserved = false>
     bool RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip);
     static constexpr std::int64_t kLongBurst = 256;
     [[gnu::always_inline]] const Instruction& Decoded(int address) {
@@ -210,7 +240,7 @@ class Chip final : private ChangeListener {
     }
     void PclWrite(int value);
     // Output (disabled) pins take their bit of the port value; inputs keep the user's level.
-    static void ShowLatch(Control* pins, int count, int portValue);
+    void ShowLatch(Control* pins, int count, int portValue);
     static void SetDirections(Control* pins, int count, int trisValue);
     [[gnu::noinline]] int ReadOtherRegister(int address);
     int ReadPort(int key, const Control* pins, int count);
@@ -244,6 +274,8 @@ class Chip final : private ChangeListener {
         statusPending_ = false;
         SetReg(3, StatusReg);
     }
+    ChipObserver* observer_ = nullptr;
+    bool observeSteps_ = false;
     // The program words decoded, each beside the word it was decoded from.
     std::array<int, kProgramWords> decodedWord_;
     std::array<Instruction, kProgramWords> decoded_;

@@ -113,9 +113,10 @@ void Chip::Step() {
     Execute(Decoded(ProgramCounter), word & 0x3FFF);
     ciclos.setNumber(CycleCount);
     Timer0Update();
+    if (observeSteps_) observer_->Stepped();
 }
 
-template <bool kPredecoded, bool kBreakpoints>
+template <bool kPredecoded, bool kBreakpoints, bool kObserved>
 bool Chip::RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip) {
     std::int64_t left = idle;  // a local: no store through the reference every step
     bool skipNext = skip;
@@ -131,6 +132,7 @@ bool Chip::RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip) {
                                             : Decoded(ProgramCounter);
         ExecuteInline<true>(in, in.word);
         Timer0Update();
+        if constexpr (kObserved) observer_->Stepped();
         if (in.op == Op::SLEEP && estsleep.value() != 0) {
             // Asleep: the yields left pass over the same empty step, stopping before a
             // breakpoint at the address where the chip sleeps.
@@ -166,7 +168,12 @@ bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
     StatusReg = static_cast<int>(REG(3).hexValue());
     statusPending_ = true;
     bool atBreakpoint;
-    if (idle < kLongBurst) {
+    if (observeSteps_) {
+        // Observed after every step: one instantiation, so that the others stay as they are.
+        for (int a = 0; a < kProgramWords; ++a)
+            Decoded(a);
+        atBreakpoint = RunBurst<true, true, true>(idle, breakpoints, skip);
+    } else if (idle < kLongBurst) {
         atBreakpoint = RunBurst<false, true>(idle, breakpoints, skip);
     } else {
         // Nothing changes program memory during a burst: its words are decoded once, here.

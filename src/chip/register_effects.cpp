@@ -21,6 +21,7 @@ void Chip::ShowLatch(Control* pins, int count, int portValue) {
     BitsOf(portValue, bits);
     for (int i = 0; i < count; ++i)
         if (!pins[i].enabled()) pins[i].setValue(bits[i]);
+    if (observer_) observer_->Observe();
 }
 
 void Chip::SetDirections(Control* pins, int count, int trisValue) {

@@ -9,6 +9,7 @@ constexpr int kStatus = 3, kPclath = 10, kIntcon = 11, kOption = 129, kTrisa = 1
 
 // What every reset does to the counters and the stack.
 void Chip::RestartCounters() {
+    if (observer_) observer_->CountersRestarting();
     ExtraCycle = 1;
     CycleCount = 0;
     PrescalerCount = 0;
