@@ -21,6 +21,7 @@ namespace fs = std::filesystem;
 
 // `script` is standard input up to the first "=== PATH" line, which starts a file of the scratch
 // folder (and so on). A --junit report is appended to the output the same way, its times blank.
+// The scripts of a/ and b/ in tests/batch serve the rows with several scripts.
 struct Row {
     const char* name;
     const char* args;
@@ -31,174 +32,63 @@ struct Row {
 };
 
 const Row kRows[] = {
-    {"a program's road: a load, steps, CALL and RETURN", "", R"(expect REG 3 18
-expect WATCHDOG 0
-load prog.hex
-expect prg 8 008	200A	CALL 00A
-expect EE 2 56
-expect WATCHDOG 1
-step
-expect REGW 25
-expect direc P-001
-step 2
-show RP 0
-step 5
-expect REG 6 26
-expect PB 1 1
-step
-expect pila 0 009
-step 2
-expect pila 0 ---
-expect ciclos 13
-listing 4 6
-)",
+    {"a program's road: a load, steps, CALL and RETURN", "",
+     "expect REG 3 18\nexpect WATCHDOG 0\n"
+     "load prog.hex\nexpect prg 8 008\t200A\tCALL 00A\nexpect EE 2 56\nexpect WATCHDOG 1\n"
+     "step\nexpect REGW 25\nexpect direc P-001\n"
+     "step 2\nshow RP 0\n"
+     "step 5\nexpect REG 6 26\nexpect PB 1 1\n"
+     "step\nexpect pila 0 009\n"
+     "step 2\nexpect pila 0 ---\nexpect ciclos 13\nlisting 4 6\n",
      0,
      R"({"name":"RP","index":0,"text":"RP=00","enabled":true,"visible":true,"hint":"","color":"placeholder"}
 004	1283	BCF 03,5
 005	0AA0	INCF 20
-006	0820	MOVF 20,W
-)",
+006	0820	MOVF 20,W)",
      ""},
-    {"breakpoints", "", R"(load loop.hex
-select prg 4
-click break
-expect prg 4 004 *	0D8F	RLF 0F
-run
-run
-expect REG 13 02
-expect ciclos 11
-step 5
-expect RegPC 004
-run
-expect ciclos 17
-select prg 4
-click break
-select prg 6
-click break
-select prg 2
-click break
-run
-expect RegPC 006
-click RegPC
-type dato 002
-click aceptar
-run
-expect RegPC 006
-expect REG 13 04
-click MCLR
-select prg 0
-click break
-run
-expect RegPC 000
-expect ciclos 0
-click REG 12
-click break
-select prg 4
-click break
-choose
-click cargar
-expect prg 4 004 *	0D8F	RLF 0F
-load loop.hex
-expect prg 4 004	0D8F	RLF 0F
-)",
-     0, R"(beep
-)",
-     ""},
-    {"the panel: Modificar, PCLATH, SLEEP and the watchdog, pins, T0CKI", "", R"(click REG 0x86
-expect dato FF
-click REG 10
-type dato 03
-click aceptar
-expect RegPC 300
-click RegPC
-type dato 2A5
-click aceptar
-expect REG 2 A5
-select prg 5
-type dato 3FFF
-click aceptar
-expect prg 5 005	3FFF	ADDLW FF
-click por
-expect direc P-000
-select prg 0
-type dato 0063
-click aceptar
-step
-expect estsleep 1
-step 3
-expect ciclos 2
-click WDT
-click WATCHDOG
-click WDT
-expect estsleep 0
-expect RegPC 002
-click PA 4
-click PB 7
-click REG 134
-type dato 0F
-click aceptar
-click PB 7
-click PB 0
-select prg 2
-type dato 0806
-click aceptar
-step
-expect REGW 01
-click REG 0x81
-type dato 07
-click aceptar
-click TOCKI
-show PA 4
-)",
+    {"breakpoints", "",
+     "load loop.hex\nselect prg 4\nclick break\nexpect prg 4 004 *\t0D8F\tRLF 0F\n"
+     "run\nrun\nexpect REG 13 02\nexpect ciclos 11\n"
+     "step 5\nexpect RegPC 004\n"
+     "run\nexpect ciclos 17\n"
+     "select prg 4\nclick break\nselect prg 6\nclick break\nselect prg 2\nclick break\nrun\n"
+     "expect RegPC 006\n"
+     "click RegPC\ntype dato 002\nclick aceptar\nrun\nexpect RegPC 006\nexpect REG 13 04\n"
+     "click MCLR\nselect prg 0\nclick break\nrun\nexpect RegPC 000\nexpect ciclos 0\n"
+     "click REG 12\nclick break\nselect prg 4\nclick break\nchoose\nclick cargar\n"
+     "expect prg 4 004 *\t0D8F\tRLF 0F\n"
+     "load loop.hex\nexpect prg 4 004\t0D8F\tRLF 0F\n",
+     0, R"(beep)", ""},
+    {"the panel: Modificar, PCLATH, SLEEP and the watchdog, pins, T0CKI", "",
+     "click REG 0x86\nexpect dato FF\n"
+     "click REG 10\ntype dato 03\nclick aceptar\nexpect RegPC 300\n"
+     "click RegPC\ntype dato 2A5\nclick aceptar\nexpect REG 2 A5\n"
+     "select prg 5\ntype dato 3FFF\nclick aceptar\nexpect prg 5 005\t3FFF\tADDLW FF\n"
+     "click por\nexpect direc P-000\n"
+     "select prg 0\ntype dato 0063\nclick aceptar\nstep\nexpect estsleep 1\n"
+     "step 3\nexpect ciclos 2\n"
+     "click WDT\nclick WATCHDOG\nclick WDT\nexpect estsleep 0\nexpect RegPC 002\n"
+     "click PA 4\nclick PB 7\nclick REG 134\ntype dato 0F\nclick aceptar\nclick PB 7\n"
+     "click PB 0\nselect prg 2\ntype dato 0806\nclick aceptar\nstep\nexpect REGW 01\n"
+     "click REG 0x81\ntype dato 07\nclick aceptar\nclick TOCKI\nshow PA 4\n",
      0, R"(ignored WDT
 ignored PA[4]
 ignored PB[7]
 ignored TOCKI
-{"name":"PA","index":4,"text":"","enabled":true,"visible":true,"hint":"Activar/desactivar bit","value":0}
-)",
+{"name":"PA","index":4,"text":"","enabled":true,"visible":true,"hint":"Activar/desactivar bit","value":0})",
      ""},
-    {"at: queued commands, stops, nested runs, a reset and the end inside a run", "", R"(show run
-load loop.hex
-at 2 show RegPC
-at 2 step
-at 5 show ejecutar
-run 5
-expect run limit
-show run
-at 10 show RegPC
-run 3
-run 20
-click MCLR
-at 2 run
-run
-expect run stop
-expect RegPC 002
-click MCLR
-at 1 click ejecutar
-at 1 click ejecutar
-at 3 show RegPC
-run 6
-expect run limit
-expect RegPC 006
-click MCLR
-at 3 click MCLR
-run 5
-expect RegPC 002
-expect ciclos 3
-select prg 4
-click break
-click MCLR
-at 2 run
-at 2 run
-at 50 show RegPC
-run
-expect run breakpoint
-show run
-at 1 expect ejecutar &Parar
-at 2 click fin
-run
-expect REG 0 never reached
-)",
+    {"at: queued commands, stops, nested runs, a reset and the end inside a run", "",
+     "show run\n"
+     "load loop.hex\nat 2 show RegPC\nat 2 step\nat 5 show ejecutar\nrun 5\nexpect run limit\n"
+     "show run\n"
+     "at 10 show RegPC\nrun 3\nrun 20\nclick MCLR\nat 2 run\nrun\nexpect run stop\n"
+     "expect RegPC 002\n"
+     "click MCLR\nat 1 click ejecutar\nat 1 click ejecutar\nat 3 show RegPC\nrun 6\n"
+     "expect run limit\nexpect RegPC 006\n"
+     "click MCLR\nat 3 click MCLR\nrun 5\nexpect RegPC 002\nexpect ciclos 3\n"
+     "select prg 4\nclick break\nclick MCLR\nat 2 run\nat 2 run\nat 50 show RegPC\nrun\n"
+     "expect run breakpoint\nshow run\n"
+     "at 1 expect ejecutar &Parar\nat 2 click fin\nrun\nexpect REG 0 never reached\n",
      0, R"({"name":"run","ended":"none","yields":0}
 {"name":"RegPC","text":"002","enabled":true,"visible":true,"hint":""}
 ignored eje1
@@ -206,136 +96,79 @@ ignored eje1
 {"name":"run","ended":"limit","yields":5}
 {"name":"RegPC","text":"003","enabled":true,"visible":true,"hint":""}
 {"name":"run","ended":"breakpoint","yields":4}
-end
-)",
+end)",
      ""},
-    {"what the window would show; choose answers the next dialog once", "", R"(load noend.hex
-expect prg 0 000	3010	MOVLW 10
-load badcks.hex
-load missing.hex
-choose a.asm
-choose Mis Fuentes/b.asm
-click editar
-click editar
-choose loop.hex
-click ensamblar
-click cargar
-expect prg 0 000	0000	NOP
-click REGW
-type dato 100
-click aceptar
-click fin
-expect REG 0 never reached
-)",
+    {"what the window would show; choose answers the next dialog once", "",
+     "load noend.hex\nexpect prg 0 000\t3010\tMOVLW 10\n"
+     "load badcks.hex\nload missing.hex\nchoose a.asm\nchoose Mis Fuentes/b.asm\n"
+     "click editar\nclick editar\nchoose loop.hex\nclick ensamblar\nclick cargar\n"
+     "expect prg 0 000\t0000\tNOP\n"
+     "click REGW\ntype dato 100\nclick aceptar\nclick fin\nexpect REG 0 never reached\n",
      0, R"(message "Error en fichero noend.hex.\rNo hay código de fin."
 message "Error en fichero badcks.hex.\rError de checksum."
 message "Error en lectura"
 launch "notepad Mis Fuentes/b.asm" normal
 launch "/opt/vintrel/mpasmwin.exe /aINHX8M /c- /l- /rDEC /w2 /PPIC16F84 loop.hex" minimized
 beep
-end
-)",
+end)",
      ""},
-    {"expect message: every box since the last, the whole text", "", R"(load missing.hex
-expect message Error en lectura
-load noend.hex
-load badcks.hex
-expect message Error en fichero badcks.hex.\rError de checksum.
-load loop.hex
-at 2 load missing.hex
-at 2 expect message Error en lectura
-run 3
-load noend.hex
-expect message Error en fichero noend.hex.
-)",
+    {"expect message: every box since the last, the whole text", "",
+     "load missing.hex\nexpect message Error en lectura\n"
+     "load noend.hex\nload badcks.hex\n"
+     "expect message Error en fichero badcks.hex.\\rError de checksum.\n"
+     "load loop.hex\nat 2 load missing.hex\nat 2 expect message Error en lectura\nrun 3\n"
+     "load noend.hex\nexpect message Error en fichero noend.hex.\n",
      1, R"(message "Error en lectura"
 message "Error en fichero noend.hex.\rNo hay código de fin."
 message "Error en fichero badcks.hex.\rError de checksum."
 message "Error en lectura"
 message "Error en fichero noend.hex.\rNo hay código de fin."
-expect failed at line 11: message is "Error en fichero noend.hex.\rNo hay código de fin.", not "Error en fichero noend.hex."
-)",
+expect failed at line 11: message is "Error en fichero noend.hex.\rNo hay código de fin.", not "Error en fichero noend.hex.")",
      ""},
     {"expect message: none since the last", "", R"(load missing.hex
 expect message Error en lectura
-expect message Error en lectura
-)",
+expect message Error en lectura)",
      1, R"(message "Error en lectura"
-expect failed at line 3: no message, not "Error en lectura"
-)",
+expect failed at line 3: no message, not "Error en lectura")",
      ""},
     {"--strict: an announced box passes, an unannounced one fails at the end", "--strict",
-     R"(load missing.hex
-expect message Error en lectura
-step
-load /a.hex
-)",
+     "load missing.hex\nexpect message Error en lectura\n"
+     "step\nload /a.hex\n",
      1, R"(message "Error en lectura"
 message "Error en lectura"
-unexpected message at line 4: "Error en lectura"
-)",
+unexpected message at line 4: "Error en lectura")",
      ""},
     {"--strict: the first unannounced box fails at its line", "--strict -", R"(load /a.hex
 load /b.hex
-expect message Error en lectura
-)",
+expect message Error en lectura)",
      1, R"(message "Error en lectura"
-unexpected message at line 1: "Error en lectura"
-)",
+unexpected message at line 1: "Error en lectura")",
      ""},
-    {"expect: the whole text", "", R"(load loop.hex
-expect RegPC 000
-expect direc
-expect ejecutar &Ejecutar
-expect PA 4 0
-expect WATCHDOG 0
-expect prg 1 001	008C	MOVWF 0C
-expect RegPC 0
-)",
-     1, R"(expect failed at line 8: RegPC is "000", not "0"
-)",
-     ""},
+    {"expect: the whole text", "",
+     "load loop.hex\nexpect RegPC 000\nexpect direc\nexpect ejecutar &Ejecutar\n"
+     "expect PA 4 0\nexpect WATCHDOG 0\nexpect prg 1 001\t008C\tMOVWF 0C\nexpect RegPC 0\n",
+     1, R"(expect failed at line 8: RegPC is "000", not "0")", ""},
     {"rest of line: leading blanks dropped, trailing kept, one CR of CRLF removed", "",
      "click REGW\r\ntype dato \t A B \t\r\nexpect dato A B \t\r\ntype dato 34\r\r\nexpect dato "
      "34\r\n",
-     1, R"(expect failed at line 5: dato is "34\r", not "34"
-)",
-     ""},
+     1, R"(expect failed at line 5: dato is "34\r", not "34")", ""},
     {"names: registers, a program's, at lines; a cancelled load keeps them, a failed one not", "",
-     R"(show REG OPTION_REG
-expect REG EECON1 00
-load loop.hex
-select prg loop
-expect direc P-002
-listing start loop
-select prg 4
-click break
-run
-expect REG count 10
-click por
-at 2 show prg loop
-run 2
-choose
-click cargar
-expect REG count 10
-load missing.hex
-select prg loop
-)",
+     "show REG OPTION_REG\nexpect REG EECON1 00\n"
+     "load loop.hex\nselect prg loop\nexpect direc P-002\nlisting start loop\n"
+     "select prg 4\nclick break\nrun\nexpect REG count 10\n"
+     "click por\nat 2 show prg loop\nrun 2\nchoose\nclick cargar\nexpect REG count 10\n"
+     "load missing.hex\nselect prg loop\n",
      2, R"({"name":"REG","index":129,"text":"FF","enabled":true,"visible":true,"hint":""}
 000	3010	MOVLW 10
 001	008C	MOVWF 0C
 002	0A8D	INCF 0D
 {"name":"prg","index":2,"text":"002\t0A8D\tINCF 0D"}
-message "Error en lectura"
-)",
-     R"(error at line 18: unknown name "loop"
-)"},
+message "Error en lectura")",
+     R"(error at line 18: unknown name "loop")"},
     {"names: a load without a listing leaves none", "", R"(load loop.hex
 load prog.hex
-listing loop
-)",
-     2, "", R"(error at line 3: unknown name "loop"
-)"},
+listing loop)",
+     2, "", R"(error at line 3: unknown name "loop")"},
     {"names: every page of the symbol table, up to the memory map", "", R"(load two.hex
 select prg done
 expect direc P-00B
@@ -359,31 +192,17 @@ done                              0000000B
 bad                               -0000001
 
 MEMORY USAGE MAP ('X' = Used,  '-' = Unused)
-after                             00000001
-)",
-     2, "", R"(error at line 5: unknown name "after"
-)"},
-    {"an error ends the script after what came before", "", R"(show ciclos
-at 5 show REGW
-at 3 bogus
-run 10
-)",
+after                             00000001)",
+     2, "", R"(error at line 5: unknown name "after")"},
+    {"an error ends the script after what came before", "",
+     "show ciclos\n"
+     "at 5 show REGW\nat 3 bogus\nrun 10\n",
      2,
-     R"({"name":"ciclos","text":"0","enabled":true,"visible":true,"hint":"Ciclos de Instrucción transcurridos"}
-)",
-     R"(error at line 3: unknown command "bogus"
-)"},
+     R"({"name":"ciclos","text":"0","enabled":true,"visible":true,"hint":"Ciclos de Instrucción transcurridos"})",
+     R"(error at line 3: unknown command "bogus")"},
     {"several scripts: each in its folder, the worst status, the JUnit report",
-     "--junit r.xml b/err.vbs b/fail.vbs a/ok.vbs", R"(=== b/err.vbs
-bogus
-=== b/fail.vbs
-expect REGW 01
-=== a/ok.vbs
-load ../loop.hex
-step 2
-expect REGW 10
-)",
-     2, R"(FAIL b/err.vbs: error at line 1: unknown command "bogus"
+     "--junit r.xml b/err.vbs b/fail.vbs a/ok.vbs", "", 2,
+     R"(FAIL b/err.vbs: error at line 1: unknown command "bogus"
 FAIL b/fail.vbs: expect failed at line 1: REGW is "00", not "01"
 ok a/ok.vbs
 1 passed, 2 failed
@@ -404,73 +223,42 @@ ok a/ok.vbs
     <testcase classname="a" name="a/ok.vbs" time="">
     </testcase>
   </testsuite>
-</testsuites>
-)",
+</testsuites>)",
      ""},
-    {"several scripts: a failure, then a pass", "b/fail.vbs a/ok.vbs", R"(=== b/err.vbs
-bogus
-=== b/fail.vbs
-expect REGW 01
-=== a/ok.vbs
-load ../loop.hex
-step 2
-expect REGW 10
-)",
-     1, R"(FAIL b/fail.vbs: expect failed at line 1: REGW is "00", not "01"
+    {"several scripts: a failure, then a pass", "b/fail.vbs a/ok.vbs", "", 1,
+     R"(FAIL b/fail.vbs: expect failed at line 1: REGW is "00", not "01"
 ok a/ok.vbs
-1 passed, 1 failed
-)",
+1 passed, 1 failed)",
      ""},
-    {"several scripts: what cannot be read", "missing.vbs a", R"(=== b/err.vbs
-bogus
-=== b/fail.vbs
-expect REGW 01
-=== a/ok.vbs
-load ../loop.hex
-step 2
-expect REGW 10
-)",
-     2, R"(FAIL missing.vbs: cannot open missing.vbs
+    {"several scripts: what cannot be read", "missing.vbs a", "", 2,
+     R"(FAIL missing.vbs: cannot open missing.vbs
 FAIL a: cannot read a: it is a folder
-0 passed, 2 failed
-)",
+0 passed, 2 failed)",
      ""},
-    {"a folder as the script", "a", R"(=== b/err.vbs
-bogus
-=== b/fail.vbs
-expect REGW 01
-=== a/ok.vbs
-load ../loop.hex
-step 2
-expect REGW 10
-)",
-     2, "", R"(vintrel-batch: cannot read a: it is a folder
-)"},
-    {"a report that cannot be written", "--junit /nonexistent/r.xml -", R"(step
-)",
-     2, R"(ok -
-1 passed, 0 failed
-)",
-     R"(vintrel-batch: cannot write /nonexistent/r.xml
-)"},
+    {"a folder as the script", "a", "", 2, "", R"(vintrel-batch: cannot read a: it is a folder)"},
+    {"a report that cannot be written", "--junit /nonexistent/r.xml -", R"(step)", 2, R"(ok -
+1 passed, 0 failed)",
+     R"(vintrel-batch: cannot write /nonexistent/r.xml)"},
     {"an unknown option", "--verbose a.vbs", "", 2, "", R"(vintrel-batch: unknown option --verbose
-usage: vintrel-batch [--strict] [--junit FILE] [SCRIPT...]
-)"},
+usage: vintrel-batch [--strict] [--junit FILE] [SCRIPT...])"},
     {"-- ends the options", "--strict -- -x.vbs", R"(=== -x.vbs
-load missing.hex
-)",
+load missing.hex)",
      1, R"(message "Error en lectura"
-unexpected message at line 1: "Error en lectura"
-)",
+unexpected message at line 1: "Error en lectura")",
      ""},
 };
+
+// Expected texts are written without their last line end.
+std::string Lines(std::string text) {
+    return text.empty() || text.back() == '\n' ? text : text + "\n";
+}
 
 TEST(Batch, Table) {
     for (const Row& row : kRows) {
         SCOPED_TRACE(row.name);
         testing::TempDir dir("vintrel-batch");
         for (const auto& data : fs::directory_iterator(VINTREL_TEST_BATCH_DATA))
-            fs::copy_file(data.path(), dir.path() / data.path().filename());
+            fs::copy(data.path(), dir.path() / data.path().filename(), fs::copy_options::recursive);
         std::map<std::string, std::string> files;
         std::string input, *into = &input;
         std::istringstream lines(row.script);
@@ -500,8 +288,8 @@ TEST(Batch, Table) {
                        std::regex_replace(testing::ReadFile(args[i + 1]), kTime, "time=\"\"");
         }
         fs::current_path(home);
-        EXPECT_EQ(printed, row.out);
-        EXPECT_EQ(err.str(), row.err);
+        EXPECT_EQ(printed, Lines(row.out));
+        EXPECT_EQ(err.str(), Lines(row.err));
     }
 }
 
