@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "batch/names.h"
 #include "batch/script.h"
 #include "batch/suite.h"
 #include "temp_files.h"
@@ -125,12 +124,6 @@ message "Error en lectura"
 message "Error en fichero noend.hex.\rNo hay código de fin."
 expect failed at line 11: message is "Error en fichero noend.hex.\rNo hay código de fin.", not "Error en fichero noend.hex.")",
      ""},
-    {"expect message: none since the last", "", R"(load missing.hex
-expect message Error en lectura
-expect message Error en lectura)",
-     1, R"(message "Error en lectura"
-expect failed at line 3: no message, not "Error en lectura")",
-     ""},
     {"--strict: an announced box passes, an unannounced one fails at the end", "--strict",
      "load missing.hex\nexpect message Error en lectura\n"
      "step\nload /a.hex\n",
@@ -169,30 +162,8 @@ message "Error en lectura")",
 load prog.hex
 listing loop)",
      2, "", R"(error at line 3: unknown name "loop")"},
-    {"names: every page of the symbol table, up to the memory map", "", R"(load two.hex
-select prg done
-expect direc P-00B
-expect REG count 00
-show prg after
-=== two.hex
-:00000001FF
-=== two.lst
-0000   1683           00012 start   bsf     STATUS,RP0
-SYMBOL TABLE
-  LABEL                             VALUE
-
-count                             0000000C
-gpasm-1.4.0 #1107 (Jan  1 2021)  two.asm   12-7-2026  15:08:25         PAGE  4
-
-
-SYMBOL TABLE
-  LABEL                             VALUE
-
-done                              0000000B
-bad                               -0000001
-
-MEMORY USAGE MAP ('X' = Used,  '-' = Unused)
-after                             00000001)",
+    {"names: every page of a symbol table, up to the memory map", "",
+     "load pages.hex\nselect prg done\nexpect direc P-00B\nexpect REG count 00\nshow prg after\n",
      2, "", R"(error at line 5: unknown name "after")"},
     {"an error ends the script after what came before", "",
      "show ciclos\n"
@@ -296,34 +267,22 @@ TEST(Batch, Table) {
 // A line that cannot be understood: status 2, one line on standard error, nothing of it done.
 TEST(Batch, Errors) {
     const std::pair<const char*, const char*> cases[] = {
-        {"frobnicate", "1: unknown command \"frobnicate\""},
         {"# c\n\n  \t\nClick eje1", "4: unknown command \"Click\""},
         {"click nothing", "1: unknown control \"nothing\""},
-        {"click", "1: a control name is missing"},
-        {"show REG 80", "1: index \"80\" is outside REG"},
         {"show REG 0x82", "1: index \"0x82\" is outside REG"},
-        {"show EE 64", "1: index \"64\" is outside EE"},
         {"click PA 5", "1: index \"5\" is outside PA"},
-        {"select prg 1024", "1: index \"1024\" is outside prg"},
         {"show REG", "1: REG needs an index"},
         {"show REG -1", "1: \"-1\" is not a number"},
-        {"show REG 0x", "1: \"0x\" is not a number"},
-        {"show REG 1e3", "1: \"1e3\" is not a number"},
         {"show REG 99999999999999999999999", "1: \"99999999999999999999999\" is out of range"},
-        {"click eje1 now", "1: extra words from \"now\""},
         {"click REGW 0", "1: extra words from \"0\""},
         {"step # no comment after a command", "1: \"#\" is not a number"},
         {"run 0", "1: the run's yield count must be at least 1"},
-        {"listing 0 1024", "1: row \"1024\" is outside prg"},
         {"select REG 3", "1: select works only on prg"},
         {"type eje1 x", "1: eje1 is not a text box"},
-        {"at 0 step", "1: the yield number must be at least 1"},
         {"at 5   # nothing", "1: at needs a command"},
         {"at 5 at 6 step", "1: at cannot queue another at"},
-        {"at 2 bogus\nrun 5", "1: unknown command \"bogus\""},
         {"at 2 step\nat 3 run 0\nrun 5", "2: the run's yield count must be at least 1"},
         {"expect run bogus", "1: expect run takes breakpoint, limit, stop or end, not \"bogus\""},
-        {"show REG status", "1: unknown name \"status\""},
     };
     for (const auto& [script, message] : cases) {
         std::ostringstream out, err;
@@ -336,63 +295,36 @@ TEST(Batch, Errors) {
 }
 
 // Hostile scripts: a huge word is quoted by its first 80 characters (5 MB of control characters
-// would be 30 MB once escaped), runs nest at most 1000 deep.
+// would be 30 MB once escaped); runs nest at most 1000 deep, each pair of queued clicks stopping
+// a run and starting a nested one on the same yields.
 TEST(Batch, Limits) {
-    const std::string huge(5'000'000, '\x01');
     std::string quoted = "\"";
     for (int i = 0; i < 80; ++i)
         quoted += "\\u0001";
-    for (const std::string& line : {huge, "click " + huge, "step 1 " + huge}) {
-        std::ostringstream out, err;
-        std::istringstream in(line);
-        EXPECT_EQ(RunBatch(in, out, err), 2);
-        EXPECT_LT(err.str().size(), 600u);
-        EXPECT_NE(err.str().find(quoted + "\"..."), std::string::npos) << err.str();
-    }
-    // Each pair of clicks stops the run and starts a nested one on the same yields.
-    for (const int pairs : {BatchRunner::kMaxNestedRuns, 2000}) {
+    std::ostringstream out, err;
+    std::istringstream huge("step 1 " + std::string(5'000'000, '\x01'));
+    EXPECT_EQ(RunBatch(huge, out, err), 2);
+    EXPECT_EQ(err.str(), "error at line 1: extra words from " + quoted + "\"...\n");
+    for (const int pairs : {1000, 1001}) {
         std::string script;
         for (int k = 1; k <= pairs; ++k)
             script += "at " + std::to_string(k) + " run\nat " + std::to_string(k) + " run\n";
-        std::ostringstream out, err;
-        std::istringstream in(script + "run " + std::to_string(pairs + 5) + "\n");
-        EXPECT_EQ(RunBatch(in, out, err), pairs == 2000 ? 2 : 0);
-        EXPECT_EQ(err.str(),
-                  pairs == 2000 ? "error at line 2002: runs nested deeper than 1000\n" : "");
+        std::ostringstream o, e;
+        std::istringstream in(script + "run 2000\n");
+        EXPECT_EQ(RunBatch(in, o, e), pairs == 1000 ? 0 : 2);
+        EXPECT_EQ(e.str(),
+                  pairs == 1000 ? "" : "error at line 2002: runs nested deeper than 1000\n");
     }
-}
-
-// The register names against gputils' own header, where it is installed.
-TEST(Batch, RegisterNamesMatchGputils) {
-    std::ifstream inc("/usr/share/gputils/header/p16f84.inc");
-    if (!inc) GTEST_SKIP() << "gputils' p16f84.inc is not installed";
-    int checked = 0;
-    bool registers = false;  // the header's register section, before the bits
-    for (std::string line; std::getline(inc, line) && line.rfind(";----- STATUS", 0) != 0;) {
-        registers = registers || line.rfind(";----- Register Files", 0) == 0;
-        std::istringstream words(line);
-        std::string name, equ, value;
-        if (!registers || !(words >> name >> equ >> value) || equ != "EQU") continue;
-        EXPECT_EQ(ChipRegister(name), std::stoi(value.substr(2), nullptr, 16)) << name;
-        ++checked;
-    }
-    EXPECT_EQ(checked, 16);
 }
 
 // The JUnit report's text: markup escaped, what XML cannot carry replaced by U+FFFD.
 TEST(Batch, XmlText) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"a<b>&\"'", "a&lt;b&gt;&amp;&quot;&apos;"},
-        {"tab\tlf\ncr\r", "tab\tlf\ncr\r"},
-        {std::string("nul\0x\x01\x7F", 7), "nul\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD"},
-        {"\xC3\xB3 \xE2\x82\xAC \xF0\x9F\x98\x80", "\xC3\xB3 \xE2\x82\xAC \xF0\x9F\x98\x80"},
-        {"\xC3", "\xEF\xBF\xBD"},                                  // cut short
-        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                  // overlong
-        {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // a surrogate
-        {"\xEF\xBF\xBE", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // U+FFFE
-    };
-    for (const auto& [in, expected] : cases)
-        EXPECT_EQ(XmlText(in), expected) << in;
+    const std::string bad = "\xEF\xBF\xBD";
+    EXPECT_EQ(XmlText("a<b>&\"'\t\n\r\xC3\xB3\xF0\x9F\x98\x80"),
+              "a&lt;b&gt;&amp;&quot;&apos;\t\n\r\xC3\xB3\xF0\x9F\x98\x80");
+    EXPECT_EQ(XmlText(std::string("\0\x01\x7F\xC3", 4)), bad + bad + bad + bad);
+    EXPECT_EQ(XmlText("\xC0\xAF\xED\xA0\x80\xEF\xBF\xBE"),
+              bad + bad + bad + bad + bad + bad + bad + bad);
 }
 
 }  // namespace
