@@ -238,31 +238,6 @@ TEST(Assembler, OptionsOutputsAndErrors) {
     EXPECT_EQ(ReadFile(base + ".lst"), listing);
 }
 
-// Without the exact text (or with one that is not theirs) the words are joined again; the
-// outcome crosses to the results window whole, and nothing else is taken for one.
-TEST(Assembler, ArgumentsAndTheOutcomeForTheWindow) {
-    using V = std::vector<std::string>;
-    const std::string exact = "/c- /x/a  b.asm  ", other = "/c- /x/a  c.asm";
-    EXPECT_EQ(tools::ParseAssemblerArguments({"/c-", "/x/a", "b.asm"}, &exact).source,
-              "/x/a  b.asm  ");
-    EXPECT_EQ(tools::ParseAssemblerArguments({"/c-", "/x/a", "b.asm"}, &other).source,
-              "/x/a b.asm");
-    EXPECT_EQ(tools::ParseAssemblerArguments({"/c-", "/pic/x.asm"}, nullptr).source, "/pic/x.asm");
-    tools::AssemblyOutcome o;
-    o.messages = tools::ParseGpasmOutput(
-        "/x/inc.inc:3:Error[113]   Symbol not previously defined: \"zz\"\r\n\nnonexist.asm: No");
-    tools::AssemblyOutcome back;
-    V args = tools::OutcomeToArguments(o);
-    ASSERT_TRUE(tools::OutcomeFromArguments(args, back));
-    EXPECT_EQ(tools::ReportText(back), tools::ReportText(o));
-    EXPECT_NE(tools::ReportText(o).find("Error, inc.inc, línea 3: [113] Symbol not previously "
-                                        "defined: \"zz\"\nNota: nonexist.asm: No\n"),
-              std::string::npos);
-    args.pop_back();
-    EXPECT_FALSE(tools::OutcomeFromArguments(args, back));
-    EXPECT_FALSE(tools::OutcomeFromArguments({"--aviso", "t", "x"}, back));
-}
-
 // The programmer without a command says what it would run (in a window on a desktop); with
 // one it hands over the HEX file as it is spelt.
 TEST(Programmer, NamesTheFileOrHandsItOver) {
