@@ -35,7 +35,7 @@ const std::string kOptions = "/aINHX8M /c- /l- /rDEC /w2 /PPIC16F84";
 // whole once complete (launched programs run on their own); its exit status `status`.
 std::string Recorder(const fs::path& mark, int status = 0) {
     const std::string m = "'" + mark.string() + "'";
-    return "#!/bin/sh\n{ printf '[%s]\\n' \"${" + kArgumentTextVariable +
+    return std::string("#!/bin/sh\n{ printf '[%s]\\n' \"${") + kArgumentTextVariable +
            "-unset}\"; for a; do printf '%s\\n' \"$a\"; done; } >" + m + ".tmp\n/bin/mv " + m +
            ".tmp " + m + "\nexit " + std::to_string(status) + "\n";
 }
