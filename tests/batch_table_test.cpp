@@ -38,12 +38,9 @@ const Row kRows[] = {
      "step 2\nshow RP 0\n"
      "step 5\nexpect REG 6 26\nexpect PB 1 1\n"
      "step\nexpect pila 0 009\n"
-     "step 2\nexpect pila 0 ---\nexpect ciclos 13\nlisting 4 6\n",
+     "step 2\nexpect pila 0 ---\nexpect ciclos 13\n",
      0,
-     R"({"name":"RP","index":0,"text":"RP=00","enabled":true,"visible":true,"hint":"","color":"placeholder"}
-004	1283	BCF 03,5
-005	0AA0	INCF 20
-006	0820	MOVF 20,W)",
+     R"({"name":"RP","index":0,"text":"RP=00","enabled":true,"visible":true,"hint":"","color":"placeholder"})",
      ""},
     {"breakpoints", "",
      "load loop.hex\nselect prg 4\nclick break\nexpect prg 4 004 *\t0D8F\tRLF 0F\n"
