@@ -71,6 +71,14 @@ void ChooseIn(const QString& file, std::function<void(QFileDialog*)> check = {})
 class Window : public ::testing::Test {
   protected:
     void SetUp() override {
+        // A dialog nobody answers would hang the test: it fails it instead.
+        QObject::connect(&watchdog, &QTimer::timeout, [] {
+            if (QWidget* d = QApplication::activeModalWidget()) {
+                ADD_FAILURE() << "unexpected dialog: " << d->metaObject()->className();
+                d->close();
+            }
+        });
+        watchdog.start(3000);
         view.show();
         QApplication::setActiveWindow(&view);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
@@ -103,6 +111,7 @@ class Window : public ::testing::Test {
         return flash->isVisible() && flash->geometry().contains(at);
     }
 
+    QTimer watchdog;
     QtPlatform platform;
     Form1 model{platform};
     Form1View view{model};
