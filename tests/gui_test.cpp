@@ -80,12 +80,14 @@ void ChooseIn(const QString& file, std::function<void(QFileDialog*)> check = {})
 class Window : public ::testing::Test {
   protected:
     void SetUp() override {
-        // A dialog nobody answers would hang the test: it fails it instead.
-        QObject::connect(&watchdog, &QTimer::timeout, [] {
-            if (QWidget* d = QApplication::activeModalWidget()) {
+        // A dialog nobody answers would hang the test: one still up a tick later fails it.
+        QObject::connect(&watchdog, &QTimer::timeout, [this] {
+            QWidget* d = QApplication::activeModalWidget();
+            if (d && d == stuck) {
                 ADD_FAILURE() << "unexpected dialog: " << d->metaObject()->className();
                 d->close();
             }
+            stuck = d;
         });
         watchdog.start(3000);
         view.show();
@@ -121,6 +123,7 @@ class Window : public ::testing::Test {
     }
 
     QTimer watchdog;
+    QPointer<QWidget> stuck;
     QtPlatform platform;
     Form1 model{platform};
     Form1View view{model};
@@ -135,17 +138,17 @@ TEST_F(Window, AUsersPath) {
                        ":02000000FF3FC0\n");
     testing::WriteFile(dir.filePath(QStringLiteral("bucle.hex")).toStdString(),
                        ":04000000A00A00282A\n:00000001FF\n");  // incf 20h,f; goto 0
-    ChooseIn(dir.filePath(QStringLiteral("sinfin.hex")));
-    QTimer::singleShot(600, [] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->windowTitle() + "|" + box->text().section('\n', 1) + "|" +
-                      Plain(box->buttons()[0]->text()),
-                  "vintrel|No hay código de fin.|Aceptar");
-        EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
-        EXPECT_TRUE(box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->alignment() &
-                    Qt::AlignRight);
-        box->buttons()[0]->click();
+    // The message box comes up once the Open dialog has been answered.
+    ChooseIn(dir.filePath(QStringLiteral("sinfin.hex")), [](QFileDialog*) {
+        WhenShown<QMessageBox>([](QMessageBox* box) {
+            EXPECT_EQ(box->windowTitle() + "|" + box->text().section('\n', 1) + "|" +
+                          Plain(box->buttons()[0]->text()),
+                      "vintrel|No hay código de fin.|Aceptar");
+            EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+            EXPECT_TRUE(box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->alignment() &
+                        Qt::AlignRight);
+            box->buttons()[0]->click();
+        });
     });
     click(QStringLiteral("cargar"));
     ChooseIn(QStringLiteral("bucle"));  // in the folder chosen last
