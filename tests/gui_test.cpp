@@ -1,424 +1,236 @@
-// The main window as a user sees and drives it, for what vintrel-batch cannot reach: the widgets
-// bound to the control table, focus and selection in "Dato", the listing's item model, the
-// refresh during a run, closing during a run, the refusal blink, the output pins' marks and the
-// access key of the run button. Widgets are found by name and clicked with QTest, offscreen.
+// The windows as a user meets them, for what only Qt shows: one user's path through the panel
+// with its real dialogs, the widgets bound to the control table, the refusal blink, the access
+// keys, closing during a run; Qt's dialogs in Spanish and the assembler's results window; the
+// start-up window against a real HTTP server on the loopback interface.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
+#include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QNetworkProxy>
+#include <QPointer>
 #include <QPushButton>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QUrl>
 #include <cstdio>
-#include <cstdlib>
+#include <functional>
 #include <memory>
-#include <ostream>
+#include <optional>
 
+#include "assembly.h"
 #include "form1/controls.h"
 #include "form1/form1.h"
 #include "host/scripted_platform.h"
 #include "qt/form1_view.h"
+#include "qt/form2.h"
 #include "qt/qt_platform.h"
+#include "qt/spanish_qt.h"
+#include "qt_wait.h"
+#include "results_window.h"
+#include "temp_files.h"
 
-using namespace vintrel;
-
-// Readable failure messages.
-void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << s.toStdString();
 }
+QT_END_NAMESPACE
 
+namespace vintrel {
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "gui_test";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-  private:
-    std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] const auto* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-// Program words used below.
-constexpr int Incf(int f) {
-    return 0x0A80 | f;
-}  // INCF f,F
-constexpr int Goto(int a) {
-    return 0x2800 | a;
+QString Plain(QString s) {
+    return s.remove(QLatin1Char('&'));
 }
 
-template <class P>
-class PanelTest : public ::testing::Test {
+// Runs `act` on the modal dialog of kind D once it is up.
+template <class D>
+void WhenShown(std::function<void(D*)> act) {
+    QTimer::singleShot(100, [act] {
+        auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        act(d);
+    });
+}
+
+// Types `file` into the next Open dialog after `check` has looked at it.
+void ChooseIn(const QString& file, std::function<void(QFileDialog*)> check = {}) {
+    WhenShown<QFileDialog>([file, check](QFileDialog* d) {
+        if (check) check(d);
+        auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(file);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+}
+
+// The desktop platform, its window and the widgets by name.
+class Window : public ::testing::Test {
   protected:
     void SetUp() override {
-        model = std::make_unique<Form1>(platform);
-        view = std::make_unique<Form1View>(*model);
-        view->show();
-        QApplication::setActiveWindow(view.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+        // A dialog nobody answers would hang the test: one still up a tick later fails it.
+        QObject::connect(&watchdog, &QTimer::timeout, [this] {
+            QWidget* d = QApplication::activeModalWidget();
+            if (d && d == stuck) {
+                ADD_FAILURE() << "unexpected dialog: " << d->metaObject()->className();
+                d->close();
+            }
+            stuck = d;
+        });
+        watchdog.start(3000);
+        view.show();
+        QApplication::setActiveWindow(&view);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     }
-
     template <class T = QWidget>
     T* w(const QString& name) {
-        T* found = view->findChild<T*>(name);
+        T* found = view.findChild<T*>(name);
         EXPECT_NE(found, nullptr) << name.toStdString();
         return found;
     }
     QString text(const QString& name) {
-        if (auto* l = view->findChild<QLabel*>(name)) return l->text();
-        if (auto* e = view->findChild<QLineEdit*>(name)) return e->text();
-        if (auto* b = view->findChild<QAbstractButton*>(name)) return b->text();
-        ADD_FAILURE() << "no widget " << name.toStdString();
-        return {};
+        if (auto* l = view.findChild<QLabel*>(name)) return l->text();
+        if (auto* e = view.findChild<QLineEdit*>(name)) return e->text();
+        return w<QAbstractButton>(name)->text();
+    }
+    void click(const QString& name) { QTest::mouseClick(w(name), Qt::LeftButton); }
+    void type(const char* cell, const char* value) {
+        click(QLatin1String(cell));
+        QTest::keyClicks(w(QStringLiteral("dato")), QLatin1String(value));
+        click(QStringLiteral("aceptar"));
     }
     QListView* listing() { return w<QListView>(QStringLiteral("prg")); }
-    QString row(int r) { return listing()->model()->index(r, 0).data().toString(); }
-    void click(const QString& name) { QTest::mouseClick(w(name), Qt::LeftButton); }
-    void clickRow(int r) {
-        QListView* list = listing();
-        const QModelIndex idx = list->model()->index(r, 0);
-        list->scrollTo(idx);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(idx).center());
-    }
-    void load(std::initializer_list<std::pair<int, int>> words) {
-        for (auto [address, word] : words)
-            model->chip.ProgramMemory[static_cast<std::size_t>(address)] = word;
-        model->listaprog();
-        view->refresh();
-    }
-    // Runs with "&Ejecutar" and, should the run not end by itself, stops it after a while so
-    // that a failing test cannot hang.
-    void runUntilStopped() {
-        bool forced = false;
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [&] {
-            forced = true;
-            model->ejecutar_Click();
-        });
-        guard.start(5000);
-        click(QStringLiteral("ejecutar"));
-        EXPECT_FALSE(forced) << "the run did not stop";
-    }
-    // The colour at the middle of a widget as drawn.
     QColor middle(const QString& name) {
         QWidget* x = w(name);
         return x->grab().toImage().pixelColor(x->width() / 2, x->height() / 2);
     }
-
-    P platform;
-    std::unique_ptr<Form1> model;
-    std::unique_ptr<Form1View> view;
-};
-
-// The run's yield pumps the window's events, as the desktop platform does.
-class YieldingPlatform : public ScriptedPlatform {
-  public:
-    YieldingPlatform() {
-        onYield = [] { QCoreApplication::processEvents(); };
+    bool blinks(const char* name) {
+        QWidget *flash = w(QStringLiteral("flash")), *target = w(QLatin1String(name));
+        const QRect at(target->mapTo(&view, QPoint(0, 0)), target->size());
+        return flash->isVisible() && flash->geometry().contains(at);
     }
+
+    QTimer watchdog;
+    QPointer<QWidget> stuck;
+    QtPlatform platform;
+    Form1 model{platform};
+    Form1View view{model};
 };
 
-using Panel = PanelTest<YieldingPlatform>;
-using DesktopPanel = PanelTest<QtPlatform>;
+// A load with an error (its message box in Spanish), one through the real Open dialog, a step, a
+// run stopped with Alt+P (shared with "&Programar"), a breakpoint, a cell edited (refused with a
+// blink, then accepted).
+TEST_F(Window, AUsersPath) {
+    QTemporaryDir dir;
+    testing::WriteFile(dir.filePath(QStringLiteral("sinfin.hex")).toStdString(),
+                       ":02000000FF3FC0\n");
+    testing::WriteFile(dir.filePath(QStringLiteral("bucle.hex")).toStdString(),
+                       ":04000000A00A00282A\n:00000001FF\n");  // incf 20h,f; goto 0
+    // The message box comes up once the Open dialog has been answered.
+    ChooseIn(dir.filePath(QStringLiteral("sinfin.hex")), [](QFileDialog*) {
+        WhenShown<QMessageBox>([](QMessageBox* box) {
+            EXPECT_EQ(box->windowTitle() + "|" + box->text().section('\n', 1) + "|" +
+                          Plain(box->buttons()[0]->text()),
+                      "vintrel|No hay código de fin.|Aceptar");
+            EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+            EXPECT_TRUE(box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->alignment() &
+                        Qt::AlignRight);
+            box->buttons()[0]->click();
+        });
+    });
+    click(QStringLiteral("cargar"));
+    ChooseIn(QStringLiteral("bucle"));  // in the folder chosen last
+    click(QStringLiteral("cargar"));
+    EXPECT_EQ(listing()->model()->index(1, 0).data().toString(), "001\t2800\tGOTO 000");
 
-QString ObjectName(const ControlEntry& e, int index) {
-    const QString name = QString::fromUtf8(e.name.data(), static_cast<qsizetype>(e.name.size()));
-    return e.size == 0 || e.kind == ControlKind::List ? name
-                                                      : name + QStringLiteral("_%1").arg(index);
+    QApplication::setActiveWindow(&view);  // back from the dialog
+    click(QStringLiteral("eje1"));
+    EXPECT_EQ(text(QStringLiteral("REG_32")), "01");
+    EXPECT_EQ(listing()->currentIndex().row(), 1);
+    EXPECT_EQ(text(QStringLiteral("direc")), "P-001");
+
+    QString caption, counter;
+    bool stepEnabled = true;
+    QTimer::singleShot(300, &view, [&] {
+        caption = text(QStringLiteral("ejecutar"));
+        stepEnabled = w(QStringLiteral("eje1"))->isEnabled();
+        counter = text(QStringLiteral("ciclos"));
+        w(QStringLiteral("dato"))->setFocus();
+        QTest::keyClick(&view, Qt::Key_P, Qt::AltModifier);
+    });
+    bool forced = false;  // a failing stop must not hang the test
+    QTimer::singleShot(5000, &view, [&] {
+        if (model.running()) forced = true, model.ejecutar_Click();
+    });
+    click(QStringLiteral("ejecutar"));
+    EXPECT_FALSE(forced) << "Alt+P did not stop the run";
+    EXPECT_EQ(caption, "&Parar");
+    EXPECT_FALSE(stepEnabled);
+    EXPECT_NE(counter, "2");  // the window followed the run
+    EXPECT_EQ(text(QStringLiteral("ejecutar")), "&Ejecutar");
+    EXPECT_EQ(text(QStringLiteral("REG_32")), QString::fromStdString(model.chip.REG(0x20).text()));
+    EXPECT_EQ(listing()->currentIndex().row(), model.chip.ProgramCounter);
+    EXPECT_EQ(w<QPushButton>(QStringLiteral("programar"))->shortcut(),
+              QKeySequence(Qt::ALT | Qt::Key_P));
+
+    QTest::mouseClick(listing()->viewport(), Qt::LeftButton, {},
+                      listing()->visualRect(listing()->model()->index(0, 0)).center());
+    click(QStringLiteral("break"));
+    EXPECT_TRUE(listing()->model()->index(0, 0).data().toString().startsWith("000 *\t"));
+
+    type("REGW", "1FF");
+    EXPECT_TRUE(blinks("dato"));
+    EXPECT_EQ(w<QLineEdit>(QStringLiteral("dato"))->selectedText(), "1FF");
+    QTRY_VERIFY_WITH_TIMEOUT(!w(QStringLiteral("flash"))->isVisible(), 2000);
+    QTest::keyClicks(w(QStringLiteral("dato")), QStringLiteral("7e"));
+    click(QStringLiteral("aceptar"));
+    EXPECT_EQ(text(QStringLiteral("REGW")), "7E");
+    EXPECT_FALSE(w(QStringLiteral("flash"))->isVisible());
+    click(QStringLiteral("break"));  // no program address chosen
+    EXPECT_TRUE(blinks("break"));
 }
 
-bool IsReddish(const QColor& c) {
-    return c.red() > 180 && c.green() < 120 && c.blue() < 120;
-}
-
-}  // namespace
-
-// Every element of the control table has one widget of its kind, inside the window, showing the
-// model's text, enabled and visible state; a change made in the model shows after a refresh.
-TEST_F(Panel, EveryControlOfTheTableIsBoundToAWidgetOfItsKind) {
-    EXPECT_EQ(view->size(), QSize(777, 538));
-    const QRect window = view->rect();
+// Every element of the control table has a widget showing the model's text and state.
+TEST_F(Window, EveryControlIsBoundToAWidget) {
+    EXPECT_EQ(view.size(), QSize(777, 538));
     int bound = 0;
     for (const ControlEntry& e : Controls()) {
-        const int count = e.size == 0 || e.kind == ControlKind::List ? 1 : e.size;
-        for (int i = 0; i < count; ++i) {
-            if (e.size > 0 && e.kind != ControlKind::List && !ValidIndex(e, i)) continue;
-            const QString name = ObjectName(e, i);
-            QWidget* x = view->findChild<QWidget*>(name);
-            ASSERT_NE(x, nullptr) << name.toStdString();
+        const bool array = e.size > 0 && e.kind != ControlKind::List;
+        for (int i = 0; i < (array ? e.size : 1); ++i) {
+            if ((array && !ValidIndex(e, i)) || e.kind == ControlKind::List) continue;
+            const std::string name = std::string(e.name) + (array ? "_" + std::to_string(i) : "");
+            QWidget* x = view.findChild<QWidget*>(QString::fromStdString(name));
+            ASSERT_NE(x, nullptr) << name;
+            const Control& c = e.get(model, array ? i : 0);
+            auto* check = qobject_cast<QCheckBox*>(x);
+            EXPECT_EQ(check ? QString::number(check->isChecked()) : text(x->objectName()),
+                      QString::fromStdString(check ? std::to_string(c.value()) : c.text()))
+                << name;
+            EXPECT_EQ(x->isEnabled() + 2 * x->isHidden(), c.enabled() + 2 * !c.visible()) << name;
+            EXPECT_EQ(x->toolTip().toStdString(), c.hint()) << name;
             ++bound;
-            const QRect at(x->mapTo(view.get(), QPoint(0, 0)), x->size());
-            EXPECT_TRUE(window.contains(at)) << name.toStdString();
-            EXPECT_TRUE(x->parentWidget()->rect().contains(x->geometry())) << name.toStdString();
-            if (e.kind == ControlKind::List) {
-                EXPECT_NE(qobject_cast<QListView*>(x), nullptr);
-                continue;
-            }
-            const Control& c = e.get(*model, e.size == 0 ? 0 : i);
-            const QString shown = QString::fromStdString(c.text());
-            switch (e.kind) {
-                case ControlKind::Cell:
-                case ControlKind::Label:
-                    ASSERT_NE(qobject_cast<QLabel*>(x), nullptr) << name.toStdString();
-                    EXPECT_EQ(qobject_cast<QLabel*>(x)->text(), shown) << name.toStdString();
-                    break;
-                case ControlKind::Button:
-                    ASSERT_NE(qobject_cast<QPushButton*>(x), nullptr) << name.toStdString();
-                    EXPECT_EQ(qobject_cast<QPushButton*>(x)->text(), shown) << name.toStdString();
-                    break;
-                case ControlKind::Check:
-                    ASSERT_NE(qobject_cast<QCheckBox*>(x), nullptr) << name.toStdString();
-                    EXPECT_EQ(qobject_cast<QCheckBox*>(x)->isChecked(), c.value() != 0);
-                    break;
-                case ControlKind::TextBox:
-                    ASSERT_NE(qobject_cast<QLineEdit*>(x), nullptr) << name.toStdString();
-                    EXPECT_EQ(qobject_cast<QLineEdit*>(x)->text(), shown) << name.toStdString();
-                    EXPECT_EQ(qobject_cast<QLineEdit*>(x)->isReadOnly(), c.readOnly());
-                    break;
-                case ControlKind::List:
-                    break;
-            }
-            EXPECT_EQ(x->isEnabled(), c.enabled()) << name.toStdString();
-            EXPECT_EQ(!x->isHidden(), c.visible()) << name.toStdString();
-            EXPECT_EQ(x->toolTip(), QString::fromStdString(c.hint())) << name.toStdString();
         }
     }
-    EXPECT_GT(bound, 300);
-
-    // Changes made in the model, one per kind of widget.
-    model->chip.REG(0x20).setHex(0xA5, 2);
-    model->chip.RP[0].setColor(ColorRole::Placeholder);
-    model->cargar.setEnabled(false);
-    model->chip.PB[3].setValue(1);
-    model->chip.PA[4].setVisible(true);
-    model->FREC.setText("3579");
-    model->prg.replace(2, "002\tFFFF\tprueba");
-    view->refresh();
-    EXPECT_EQ(text(QStringLiteral("REG_32")), "A5");
-    EXPECT_FALSE(w(QStringLiteral("cargar"))->isEnabled());
-    EXPECT_TRUE(w<QCheckBox>(QStringLiteral("PB_3"))->isChecked());
-    EXPECT_FALSE(w(QStringLiteral("PA_4"))->isHidden());
-    EXPECT_EQ(text(QStringLiteral("FREC")), "3579");
-    EXPECT_EQ(row(2), "002\tFFFF\tprueba");
+    EXPECT_EQ(bound, 312);
+    model.chip.RP[0].setColor(ColorRole::Placeholder);  // drawn as the panel, not as a cell
+    view.refresh();
     EXPECT_EQ(middle(QStringLiteral("RP_0")), middle(QStringLiteral("REG_0")));
     EXPECT_NE(middle(QStringLiteral("RP_1")), middle(QStringLiteral("REG_1")));
 }
 
-// The listing is an item model over the list box: a replaced row is one dataChanged, a rebuild
-// one reset, and the selected row follows the model's selection; mouse and keyboard selections
-// go to the model.
-TEST_F(Panel, ListingModelFollowsTheListBox) {
-    QAbstractItemModel* rows = listing()->model();
-    ASSERT_EQ(rows->rowCount(), 1024);
-    EXPECT_EQ(row(0), "000\t0000\tNOP");
-    EXPECT_EQ(row(1023), "3FF\t0000\tNOP");
-
-    int changed = 0, resets = 0, changedRow = -1;
-    QObject::connect(rows, &QAbstractItemModel::dataChanged,
-                     [&](const QModelIndex& a, const QModelIndex& b) {
-                         ++changed;
-                         changedRow = a.row() == b.row() ? a.row() : -2;
-                     });
-    QObject::connect(rows, &QAbstractItemModel::modelReset, [&] { ++resets; });
-
-    clickRow(5);
-    EXPECT_EQ(model->prg.selected(), 5);
-    EXPECT_EQ(text(QStringLiteral("direc")), "P-005");
-    click(QStringLiteral("break"));
-    EXPECT_EQ(changed, 1);
-    EXPECT_EQ(changedRow, 5);
-    EXPECT_EQ(resets, 0);
-    EXPECT_TRUE(row(5).startsWith("005 *\t")) << row(5).toStdString();
-    EXPECT_EQ(listing()->currentIndex().row(), 5);
-
-    load({{0, Incf(0x20)}, {1, Goto(0)}});
-    EXPECT_EQ(resets, 1);
-    EXPECT_EQ(rows->rowCount(), 1024);
-    EXPECT_EQ(row(1), "001\t2800\tGOTO 000");
-
-    click(QStringLiteral("eje1"));
-    EXPECT_EQ(listing()->currentIndex().row(), 1);
-    EXPECT_EQ(text(QStringLiteral("REG_32")), "01");
-
-    // Keyboard moves select through the model, which fills the Modificar panel.
-    listing()->setFocus();
-    QTest::keyClick(listing(), Qt::Key_Down);
-    EXPECT_EQ(model->prg.selected(), 2);
-    EXPECT_EQ(text(QStringLiteral("direc")), "P-002");
-    // A selection far down scrolls the row into view.
-    model->prg.select(1000);
-    view->refresh();
-    EXPECT_TRUE(listing()->viewport()->rect().contains(
-        listing()->visualRect(rows->index(1000, 0)).center()));
-}
-
-TEST_F(Panel, CellClickChoosesTheTargetAndTypingReplacesIt) {
-    click(QStringLiteral("REG_134"));
-    EXPECT_EQ(text(QStringLiteral("direc")), "D-86");
-    auto* dato = w<QLineEdit>(QStringLiteral("dato"));
-    EXPECT_EQ(dato->text(), "FF");
-    EXPECT_TRUE(dato->hasFocus());
-    EXPECT_EQ(dato->selectedText(), "FF");
-
-    // A click on the listing, which takes the keyboard, and then a cell: the focus comes back.
-    clickRow(3);
-    EXPECT_EQ(text(QStringLiteral("direc")), "P-003");
-    EXPECT_EQ(dato->text(), "0000");
-    click(QStringLiteral("EE_5"));
-    EXPECT_EQ(text(QStringLiteral("direc")), "E-05");
-    EXPECT_TRUE(dato->hasFocus());
-    EXPECT_EQ(dato->selectedText(), "00");
-
-    // A refused value: the panel kept with the whole value selected for correction.
-    click(QStringLiteral("REGW"));
-    QTest::keyClicks(dato, QStringLiteral("1FF"));
-    click(QStringLiteral("aceptar"));
-    EXPECT_EQ(platform.events.back(), "beep");
-    EXPECT_EQ(text(QStringLiteral("REGW")), "00");
-    EXPECT_TRUE(dato->hasFocus());
-    EXPECT_EQ(dato->selectedText(), "1FF");
-    QTest::keyClicks(dato, QStringLiteral("7e"));
-    click(QStringLiteral("aceptar"));
-    EXPECT_EQ(text(QStringLiteral("REGW")), "7E");
-    EXPECT_EQ(dato->text(), "");
-}
-
-// A mouse click into "Dato" from elsewhere selects the whole value, so typing replaces it; a
-// click into the box that already has the focus places the cursor.
-TEST_F(Panel, MouseClickIntoDatoSelectsTheWholeValue) {
-    clickRow(2);  // the program word 0000 at address 002; the listing has the focus
-    auto* dato = w<QLineEdit>(QStringLiteral("dato"));
-    ASSERT_FALSE(dato->hasFocus());
-    QTest::mouseClick(dato, Qt::LeftButton, {}, QPoint(dato->width() - 4, dato->height() / 2));
-    EXPECT_TRUE(dato->hasFocus());
-    EXPECT_EQ(dato->selectedText(), "0000");
-    QTest::keyClicks(dato, QStringLiteral("2805"));
-    EXPECT_EQ(dato->text(), "2805");
-    EXPECT_EQ(model->dato.text(), "2805");
-
-    QTest::mouseClick(dato, Qt::LeftButton, {}, QPoint(3, dato->height() / 2));
-    EXPECT_FALSE(dato->hasSelectedText());
-    QTest::keyClicks(dato, QStringLiteral("1"));
-    EXPECT_EQ(dato->text(), "12805");
-}
-
-// Input pins are check boxes the user ticks; output pins show their level as a red mark.
-TEST_F(Panel, OutputPinsShowTheirLevelInputsAreTicked) {
-    auto pin = [&](int bit) { return w<QCheckBox>(QStringLiteral("PB_%1").arg(bit)); };
-    auto mark = [&](int bit) { return middle(QStringLiteral("PB_%1").arg(bit)); };
-    click(QStringLiteral("PB_0"));  // an input pin: a click flips its level
-    EXPECT_TRUE(pin(0)->isChecked());
-    EXPECT_EQ(model->chip.PB[0].value(), 1);
-    EXPECT_FALSE(IsReddish(mark(0)));
-
-    auto write = [&](const char* cellName, const char* value) {
-        click(QLatin1String(cellName));
-        QTest::keyClicks(w(QStringLiteral("dato")), QLatin1String(value));
-        click(QStringLiteral("aceptar"));
-    };
-    write("REG_134", "0F");  // RB4..RB7 outputs
-    write("REG_6", "A5");
-    for (int bit = 4; bit < 8; ++bit) {
-        EXPECT_FALSE(pin(bit)->isEnabled()) << "RB" << bit;
-        EXPECT_EQ(IsReddish(mark(bit)), ((0xA5 >> bit) & 1) != 0) << "RB" << bit;
-    }
-    EXPECT_TRUE(pin(0)->isEnabled());
-
-    // An output pin cannot be clicked.
-    click(QStringLiteral("PB_5"));
-    EXPECT_EQ(model->chip.PB[5].value(), 1);
-    EXPECT_TRUE(IsReddish(mark(5)));
-}
-
-// A refusal beeps and blinks the refused box: "Dato" for a value out of range, the button for
-// "&Break" without a program address.
-TEST_F(DesktopPanel, RefusalsBlinkTheRefusedBox) {
-    QWidget* flash = w(QStringLiteral("flash"));
-    ASSERT_FALSE(flash->isVisible());
-    auto covers = [&](const char* name) {
-        QWidget* target = w(QLatin1String(name));
-        const QRect at(target->mapTo(view.get(), QPoint(0, 0)), target->size());
-        return flash->isVisible() && flash->geometry().contains(at);
-    };
-
-    click(QStringLiteral("REGW"));
-    QTest::keyClicks(w(QStringLiteral("dato")), QStringLiteral("100"));
-    click(QStringLiteral("aceptar"));
-    EXPECT_TRUE(covers("dato"));
-    EXPECT_EQ(w<QLineEdit>(QStringLiteral("dato"))->selectedText(), "100");
-    QTRY_VERIFY_WITH_TIMEOUT(!flash->isVisible(), 2000);
-
-    click(QStringLiteral("cancelar"));
-    click(QStringLiteral("break"));
-    EXPECT_TRUE(covers("break"));
-    QTRY_VERIFY_WITH_TIMEOUT(!flash->isVisible(), 2000);
-
-    // An accepted value blinks nothing.
-    click(QStringLiteral("REGW"));
-    QTest::keyClicks(w(QStringLiteral("dato")), QStringLiteral("12"));
-    click(QStringLiteral("aceptar"));
-    EXPECT_FALSE(flash->isVisible());
-}
-
-TEST_F(DesktopPanel, PararStopsARunAndTheWindowFollowedIt) {
-    load({{0, Incf(0x20)}, {1, Goto(0)}});
-    QString captionDuringRun;
-    bool stepEnabledDuringRun = true;
-    QString counterDuringRun;
-    QTimer::singleShot(200, view.get(), [&] {
-        captionDuringRun = text(QStringLiteral("ejecutar"));
-        stepEnabledDuringRun = w(QStringLiteral("eje1"))->isEnabled();
-        counterDuringRun = text(QStringLiteral("REG_32"));
-        click(QStringLiteral("ejecutar"));
-    });
-    runUntilStopped();
-    EXPECT_EQ(captionDuringRun, "&Parar");
-    EXPECT_FALSE(stepEnabledDuringRun);
-    EXPECT_NE(counterDuringRun, "00");  // the display was refreshed during the run
-    EXPECT_EQ(text(QStringLiteral("ejecutar")), "&Ejecutar");
-    EXPECT_TRUE(w(QStringLiteral("eje1"))->isEnabled());
-    EXPECT_EQ(text(QStringLiteral("REG_32")), QString::fromStdString(model->chip.REG(0x20).text()));
-    EXPECT_EQ(text(QStringLiteral("RegPC")), QString::fromStdString(model->chip.RegPC.text()));
-    EXPECT_EQ(text(QStringLiteral("ciclos")), QString::number(model->chip.CycleCount));
-    EXPECT_EQ(listing()->currentIndex().row(), model->chip.ProgramCounter);
-}
-
-// "&Parar" and "&Programar" share Alt+P: during a run the key stops the run.
-TEST_F(DesktopPanel, AltPStopsARun) {
-    load({{0, Incf(0x20)}, {1, Goto(0)}});
-    auto* programar = w<QPushButton>(QStringLiteral("programar"));
-    const QKeySequence altP(Qt::ALT | Qt::Key_P);
-    EXPECT_EQ(programar->shortcut(), altP);
-    QKeySequence programarDuringRun = altP;
-    QTimer::singleShot(200, view.get(), [&] {
-        programarDuringRun = programar->shortcut();
-        w(QStringLiteral("dato"))->setFocus();
-        QTest::keyClick(view.get(), Qt::Key_P, Qt::AltModifier);
-    });
-    runUntilStopped();
-    EXPECT_TRUE(programarDuringRun.isEmpty());
-    EXPECT_FALSE(model->running());
-    EXPECT_EQ(text(QStringLiteral("ejecutar")), "&Ejecutar");
-    EXPECT_EQ(programar->shortcut(), altP);
-}
-
-TEST(PanelDeathTest, ClosingTheWindowDuringARunEndsTheProgramAtOnce) {
+TEST(WindowDeathTest, ClosingDuringARunEndsTheProgramAtOnce) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
@@ -426,9 +238,7 @@ TEST(PanelDeathTest, ClosingTheWindowDuringARunEndsTheProgramAtOnce) {
             Form1 model(platform);
             Form1View view(model);
             view.show();
-            model.chip.ProgramMemory[0] = Goto(0);
-            model.listaprog();
-            view.refresh();
+            model.chip.ProgramMemory[0] = 0x2800;  // goto 0
             QTimer::singleShot(100, &view, [&view] { view.close(); });
             view.findChild<QPushButton*>(QStringLiteral("ejecutar"))->click();
             std::fputs("the run went on after the window closed\n", stderr);
@@ -437,81 +247,247 @@ TEST(PanelDeathTest, ClosingTheWindowDuringARunEndsTheProgramAtOnce) {
         ::testing::ExitedWithCode(0), "");
 }
 
-TEST(QtPlatformTest, NameFiltersKeepDescriptionsAndMeanAllFilesByStarDotStar) {
-    const std::pair<const char*, QStringList> cases[] = {
-        {"Archivos hexadecimales (*.hex)|*.hex|Todos los archivos (*.*)|*.*",
-         {"Archivos hexadecimales (*.hex) (*.hex)", "Todos los archivos (*.*) (*)"}},
-        {"Fuentes|*.asm;*.inc", {"Fuentes (*.asm *.inc)"}},
-        {"Sin patrón", {}},
-        {"", {}},
-    };
-    for (const auto& [filter, expected] : cases)
-        EXPECT_EQ(QtNameFilters(filter), expected) << filter;
-}
-
-TEST(QtPlatformTest, MessageBoxShowsTheTextAndReturnsTheAnswer) {
-    struct Case {
-        MessageButtons buttons;
-        MessageAlign align;
-        QMessageBox::StandardButton press;
-        bool expected;
-    };
-    const Case cases[] = {
-        {MessageButtons::YesNo, MessageAlign::Right, QMessageBox::Yes, true},
-        {MessageButtons::YesNo, MessageAlign::Default, QMessageBox::No, false},
-        {MessageButtons::Ok, MessageAlign::Default, QMessageBox::Ok, true},
-    };
+// The update question's buttons in Spanish, and the answer.
+TEST(Dialogs, YesNoInSpanish) {
     QtPlatform platform;
-    for (const Case& c : cases) {
-        bool seen = false;
-        QTimer::singleShot(50, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            ASSERT_NE(box, nullptr);
-            seen = true;
-            EXPECT_EQ(box->windowTitle(), "vintrel");
-            EXPECT_EQ(box->text(), "Línea uno\nLínea dos\nfin");
-            EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
-            const auto buttons = c.buttons == MessageButtons::YesNo
-                                     ? (QMessageBox::Yes | QMessageBox::No)
-                                     : QMessageBox::StandardButtons(QMessageBox::Ok);
-            EXPECT_EQ(box->standardButtons(), buttons);
-            auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-            ASSERT_NE(label, nullptr);
-            EXPECT_EQ((label->alignment() & Qt::AlignRight) != 0, c.align == MessageAlign::Right);
-            box->button(c.press)->click();
+    for (const auto press : {QMessageBox::Yes, QMessageBox::No}) {
+        WhenShown<QMessageBox>([press](QMessageBox* box) {
+            EXPECT_EQ(Plain(box->button(QMessageBox::Yes)->text()) + "|" +
+                          Plain(box->button(QMessageBox::No)->text()) + "|" + box->text(),
+                      "Sí|No|Línea uno\nLínea dos");
+            box->button(press)->click();
         });
-        EXPECT_EQ(platform.messageBox("Línea uno\rLínea dos\r\nfin", c.buttons, c.align),
-                  c.expected);
-        EXPECT_TRUE(seen);
+        EXPECT_EQ(platform.messageBox("Línea uno\r\nLínea dos", MessageButtons::YesNo,
+                                      MessageAlign::Default),
+                  press == QMessageBox::Yes);
     }
 }
 
-TEST(QtPlatformTest, OpenDialogAddsTheDefaultExtensionAndCancelGivesNothing) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+// The Open dialog: Spanish labels, the filters as written, columns that fit, the default
+// extension; it starts where the program runs, never where Qt's dialog was left in an earlier
+// run (the user's path shows it then starts in the folder chosen last).
+TEST(Dialogs, OpenDialog) {
+    EXPECT_EQ(QtNameFilters("Fuentes|*.asm;*.inc|Todos|*.*|Sin patrón"),
+              QStringList({"Fuentes (*.asm *.inc)", "Todos (*)"}));
+    QTemporaryDir first, second, earlier;
+    QSettings(QSettings::UserScope, QStringLiteral("QtProject"))
+        .setValue(QStringLiteral("FileDialog/lastVisited"), QUrl::fromLocalFile(earlier.path()));
     const QString home = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    QDir::setCurrent(second.path());
     QtPlatform platform;
-    for (bool accept : {true, false}) {
-        QTimer::singleShot(100, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
-            EXPECT_EQ(dialog->nameFilters(), QStringList({"Archivos hexadecimales (*.hex) (*.hex)",
-                                                          "Todos los archivos (*.*) (*)"}));
-            EXPECT_EQ(dialog->defaultSuffix(), "hex");
-            if (!accept) {
-                dialog->reject();
-                return;
-            }
-            dialog->setDirectory(dir.path());
-            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            ASSERT_NE(name, nullptr);
-            name->setText(QStringLiteral("prueba"));
-            QTest::keyClick(name, Qt::Key_Return);
-        });
-        const std::string chosen = platform.openFileDialog(
-            "Archivos hexadecimales (*.hex)|*.hex|Todos los archivos (*.*)|*.*", "hex");
-        EXPECT_EQ(chosen, accept ? (dir.path() + "/prueba.hex").toStdString() : std::string());
-    }
+    const char* filter = "Archivos hexadecimales (*.hex)|*.hex|Todos los archivos (*.*)|*.*";
+    QString seen;
+    ChooseIn(first.filePath(QStringLiteral("a")), [&](QFileDialog* d) {
+        seen = d->directory().absolutePath();
+        EXPECT_EQ(Plain(d->findChild<QLabel*>(QStringLiteral("lookInLabel"))->text()), "Ver en:");
+        EXPECT_EQ(d->nameFilters(), QStringList({"Archivos hexadecimales (*.hex) (*.hex)",
+                                                 "Todos los archivos (*.*) (*)"}));
+        auto* box = d->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+        EXPECT_EQ(Plain(box->button(QDialogButtonBox::Open)->text()), "Abrir");
+        d->setViewMode(QFileDialog::Detail);
+        QHeaderView* h = d->findChild<QTreeView*>(QStringLiteral("treeView"))->header();
+        for (int i = 0; i < h->count(); ++i)
+            EXPECT_LE(h->sectionViewportPosition(i) + h->sectionSize(i), h->viewport()->width());
+    });
+    EXPECT_EQ(platform.openFileDialog(filter, "hex"),
+              first.filePath(QStringLiteral("a.hex")).toStdString());
+    EXPECT_EQ(seen, QDir(second.path()).absolutePath());
     QDir::setCurrent(home);
+}
+
+// The assembler's results window: verdict, counts, the HEX file, a row for each message.
+TEST(Dialogs, ResultsWindow) {
+    tools::AssemblyOutcome o;
+    o.source = "/x/m.asm";
+    o.hex = "/x/m.hex";
+    o.staleHexRemoved = true;
+    o.messages = tools::ParseGpasmOutput("/x/m.asm:3:Error[113] No\n/x/m.asm:4:Warning[202] Sí\n");
+    tools::ResultsWindow r(o);
+    QString labels = r.windowTitle();
+    for (const char* name : {"veredicto", "recuento", "hex"})
+        labels += "|" + r.findChild<QLabel*>(QLatin1String(name))->text();
+    EXPECT_EQ(labels,
+              "vintrel - Ensamblar|Con errores|Errores: 1, avisos: 1, mensajes: 0|No se ha "
+              "escrito ningún fichero HEX; se ha borrado el anterior: /x/m.hex");
+    const QTreeWidgetItem* row =
+        r.findChild<QTreeWidget*>(QStringLiteral("mensajes"))->topLevelItem(1);
+    EXPECT_EQ(row->text(0) + "|" + row->text(1) + "|" + row->text(2), "Aviso|línea 4|[202] Sí");
+    EXPECT_EQ(Plain(r.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close)->text()),
+              "Cerrar");
+}
+
+// ---------------------------------------------------------------- the start-up window
+
+using vintrel::test::WaitFor;
+
+QByteArray Http(const QByteArray& status, const QByteArray& body, qsizetype length = -1) {
+    return status + "\r\nContent-Length: " + QByteArray::number(length < 0 ? body.size() : length) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
+// Answers each request with `response` after `delayMs`, or never; "endless" is a body of 1 GiB
+// announced, written as fast as the client takes it.
+class Server {
+  public:
+    explicit Server(std::optional<QByteArray> response, int delayMs = 0) {
+        EXPECT_TRUE(server_.listen(QHostAddress::LocalHost));
+        QObject::connect(&server_, &QTcpServer::newConnection, [this, response, delayMs] {
+            while (QTcpSocket* s = server_.nextPendingConnection())
+                QObject::connect(s, &QTcpSocket::readyRead, s, [this, s, response, delayMs] {
+                    const QByteArray request = s->readAll();
+                    requests.push_back(request.left(request.indexOf("\r\n")));
+                    if (response == "endless") return endless(s);
+                    if (!response) return;
+                    QTimer::singleShot(delayMs, s, [s, r = *response] {
+                        s->write(r);
+                        s->disconnectFromHost();
+                    });
+                });
+        });
+    }
+    QString url() const {
+        return QStringLiteral("http://127.0.0.1:%1/quorvan/update/vintrel.upd")
+            .arg(server_.serverPort());
+    }
+    std::vector<QByteArray> requests;
+    qint64 written = 0;
+
+  private:
+    void endless(QTcpSocket* s) {
+        s->write("HTTP/1.1 200 OK\r\nContent-Length: 1073741824\r\n\r\n9.9.9 http://h/");
+        auto more = [this, s] {
+            while (s->state() == QAbstractSocket::ConnectedState && s->bytesToWrite() < 65536 &&
+                   written < (qint64{256} << 20)) {
+                s->write(QByteArray(16384, 'a'));
+                written += 16384;
+            }
+        };
+        QObject::connect(s, &QTcpSocket::bytesWritten, s, more);
+        more();
+    }
+    QTcpServer server_;
+};
+
+// A start-up window on a scripted platform whose yields run the event loop.
+struct Startup {
+    Startup(const QString& url, int interval) {
+        platform.onYield = [] { QCoreApplication::processEvents(); };
+        clock.start();
+        form = new Form2(
+            platform, url, [this] { shownAt = clock.elapsed(); }, interval);
+        QObject::connect(form, &Form2::updateChecked, form, [this] { checked = true; });
+        form->show();
+    }
+    ~Startup() { delete form.data(); }
+    bool timerRunning() const {
+        return form->findChild<QTimer*>(QStringLiteral("Timer1"))->isActive();
+    }
+
+    ScriptedPlatform platform;
+    QElapsedTimer clock;
+    QPointer<Form2> form;
+    qint64 shownAt = -1;
+    bool checked = false;
+};
+
+const QByteArray kNewer = "1.2.3\nhttp://127.0.0.1/nueva/vintrel-1.2.3.deb\n";
+
+// The version shown; a newer version asked about (the body read in chunks of 1024, a yield after
+// each and after the empty last one); No shows the main window 2500 ms after the answer. (Yes is
+// the real program's test.)
+TEST(Form2, NewerVersionAsksAndNoShowsTheMainWindow2500msAfterTheAnswer) {
+    Server server(Http("HTTP/1.1 200 OK", kNewer + QByteArray(3000, ' ')));
+    Startup s(server.url(), Form2::kTimerInterval);
+    qint64 answeredAt = -1;
+    s.platform.sink = [&](const std::string&) { answeredAt = s.clock.elapsed(); };
+    ASSERT_TRUE(WaitFor([&] { return s.checked; }, 2000));
+    EXPECT_EQ(server.requests, std::vector<QByteArray>{"GET /quorvan/update/vintrel.upd HTTP/1.1"});
+    EXPECT_EQ(
+        s.platform.events,
+        std::vector<std::string>{"message " + JsonString(UpdateQuestion({1, 1, 0}, {1, 2, 3}))});
+    EXPECT_EQ(s.platform.lastButtons, MessageButtons::YesNo);
+    EXPECT_EQ(s.platform.yields, 4);
+    EXPECT_EQ(s.form->findChild<QLabel*>(QStringLiteral("Label4"))->text(), "vers. 1.1.0");
+    ASSERT_TRUE(WaitFor([&] { return s.form.isNull(); }, 5000));
+    EXPECT_GE(s.shownAt - answeredAt, Form2::kTimerInterval - 20);
+    EXPECT_LT(s.shownAt - answeredAt, Form2::kTimerInterval + 700);
+}
+
+// Nothing asked, the timer left running: an error status, a redirect (not followed), an answer
+// cut short or not HTTP, no server, a body longer than any update file (not even read whole).
+TEST(Form2, NothingIsAskedFor) {
+    Server elsewhere(Http("HTTP/1.1 200 OK", kNewer));
+    const struct {
+        const char* what;
+        std::optional<QByteArray> response;  // none: nobody listens
+    } cases[] = {
+        {"status 404", Http("HTTP/1.1 404 Not Found", kNewer)},
+        {"redirect", Http("HTTP/1.1 302 Found\r\nLocation: " + elsewhere.url().toUtf8(), kNewer)},
+        {"cut short", Http("HTTP/1.1 200 OK", kNewer, 100)},
+        {"not HTTP", kNewer},
+        {"over 64 KiB", Http("HTTP/1.1 200 OK", kNewer + QByteArray(kMaxUpdateBody, 'a'))},
+        {"closed port", std::nullopt},
+        {"endless", "endless"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Server server(c.response);
+        QString url = server.url();
+        if (!c.response) url.replace(QString::number(QUrl(url).port()), QStringLiteral("1"));
+        Startup s(url, 10000);
+        ASSERT_TRUE(WaitFor([&] { return s.checked; }, 10000));
+        EXPECT_TRUE(s.platform.events.empty());
+        EXPECT_TRUE(s.timerRunning());
+        if (c.response == "endless") {
+            EXPECT_EQ(s.form->bodyBytesRead(), Form2::kBodyLimit);
+            EXPECT_LT(server.written, qint64{32} << 20);  // the connection was dropped
+        }
+    }
+    EXPECT_TRUE(elsewhere.requests.empty());
+}
+
+// The check only counts while the start-up window exists: a server that never answers delays
+// nothing, and an answer that comes (or is still being read) when the timer ends is dropped.
+TEST(Form2, TheTimerWinsOverALateAnswer) {
+    for (const int delay : {-1, 600, 0}) {
+        SCOPED_TRACE(delay);
+        Server server(delay < 0
+                          ? std::nullopt
+                          : std::optional(Http("HTTP/1.1 200 OK", kNewer + QByteArray(8000, ' '))),
+                      delay);
+        Startup s(server.url(), delay == 0 ? 10000 : 300);
+        int yields = 0;
+        s.platform.onYield = [&] {
+            if (++yields == 3) s.form->findChild<QTimer*>(QStringLiteral("Timer1"))->start(0);
+            QCoreApplication::processEvents();
+        };
+        ASSERT_TRUE(WaitFor([&] { return s.form.isNull(); }, 3000));
+        if (delay != 0) {
+            EXPECT_GE(s.shownAt, 300 - 20);
+        }
+        WaitFor([] { return false; }, delay < 0 ? 0 : 800);
+        EXPECT_EQ(server.requests.size(), 1u);
+        EXPECT_TRUE(s.platform.events.empty());
+        EXPECT_FALSE(s.checked);
+    }
+}
+
+}  // namespace
+}  // namespace vintrel
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    // The user's configuration and locale must not matter: Qt's dialog keeps settings there.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);  // windows come and go between the tests
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+    if (!vintrel::InstallSpanishQtTranslations()) {
+        std::fputs("qtbase_es not found (Debian: qt6-translations-l10n)\n", stderr);
+        return 1;
+    }
+    return RUN_ALL_TESTS();
 }

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 
 namespace vintrel::testing {
@@ -17,33 +16,27 @@ namespace fs = std::filesystem;
 class TempDir {
   public:
     explicit TempDir(const std::string& prefix = "vintrel-test") {
-        std::string templ = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
-        if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = templ;
+        std::string t = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
+        path_ = mkdtemp(t.data()) ? t : throw fs::filesystem_error("mkdtemp", std::error_code());
     }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
+    ~TempDir() { fs::remove_all(path_, ec_); }
     const fs::path& path() const { return path_; }
 
   private:
     fs::path path_;
+    std::error_code ec_;
 };
 
 inline void WriteFile(const fs::path& p, const std::string& text, bool executable = false) {
     fs::create_directories(p.parent_path());
     std::ofstream(p) << text;
-    if (executable) fs::permissions(p, fs::perms::owner_all | fs::perms::group_read);
+    if (executable) fs::permissions(p, fs::perms::owner_all);
 }
 
 inline std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    std::stringstream s;
+    s << std::ifstream(p).rdbuf();
+    return s.str();
 }
 
 }  // namespace vintrel::testing

@@ -1,160 +1,71 @@
+// The update file as the start-up window reads it: one table from the response's status line
+// and body to the version offered (or none), against the running version.
 #include "update/update_file.h"
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 
 namespace vintrel {
 namespace {
 
-const Version kRunning{1, 1, 0};
-
-TEST(UpdateFile, StatusIsTakenFromCharactersTenToTwelve) {
+TEST(UpdateFile, Table) {
+    const std::string ok = "HTTP/1.1 200 OK\r\n\r\n", big(kMaxUpdateBody - 15, 'a');
     const struct {
-        const char* headers;
-        int status;
-    } cases[] = {
-        {"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n", 200},
-        {"HTTP/1.0 200", 200},
-        {"HTTP/1.1 404 Not Found\r\n", 404},
-        {"HTTP/1.1 2001", 200},  // only three characters are looked at
-        {"HTTP/1.1 20", 20},
-        {"HTTP/1.1 ", 0},
-        {"", 0},
-        {"HTTP/1.1 OK 200", 0},
-        {"HTTP/2 200 OK", 0},  // the code sits elsewhere in an HTTP/2 status line
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(HttpStatus(c.headers), c.status) << c.headers;
-}
-
-TEST(UpdateFile, PiecesReadLikeDecimalNumbersRoundedHalfToEven) {
-    const struct {
-        const char* text;
-        std::optional<int> value;
-    } cases[] = {
-        {"7", 7},
-        {" \t\r\n 7", 7},
-        {"0000000000000000000000000012", 12},
-        {"12abc", 12},
-        {"1 2", 1},
-        {"1e3", 1},
-        {"", 0},
-        {"abc", 0},
-        {"-", 0},
-        {"+4", 4},
-        {"-3", -3},
-        {"2.5", 2},
-        {"3.5", 4},
-        {"2.50001", 3},
-        {"2.4999", 2},
-        {"-2.5", -2},
-        {"-3.5", -4},
-        {".5", 0},
-        {"1.", 1},
-        {"32767", 32767},
-        {"32767.4", 32767},
-        {"32767.5", std::nullopt},
-        {"32768", std::nullopt},
-        {"-32768", -32768},
-        {"-32768.5", -32768},
-        {"-32769", std::nullopt},
-        {"99999999999999999999999", std::nullopt},
-    };
-    for (const auto& c : cases) {
-        const auto got = VersionPiece(c.text);
-        if (c.value) {
-            ASSERT_TRUE(got.has_value()) << '"' << c.text << '"';
-            EXPECT_EQ(*got, *c.value) << '"' << c.text << '"';
-        } else {
-            EXPECT_FALSE(got.has_value()) << '"' << c.text << "\" gave " << *got;
-        }
-    }
-}
-
-TEST(UpdateFile, BodySplitsAtTheFirstHttpAndTheFirstTwoDots) {
-    const struct {
-        std::string body;
-        std::optional<Version> version;
-        std::string address;
-    } cases[] = {
-        {"1.2.3\nhttp://h/v.deb\n", Version{1, 2, 3}, "http://h/v.deb\n"},
-        {"1.2.3http://h/a http://h/b", std::nullopt, ""},  // the address runs on past a blank
-        {"1.2.3http://h/a", Version{1, 2, 3}, "http://h/a"},
-        {" 2 . 0 . 7 \r\n\r\nhttp://h/\r\n", Version{2, 0, 7}, "http://h/\r\n"},
-        {"1.2.3.5 http://h/", Version{1, 2, 4}, "http://h/"},  // revision "3.5"
-        {"x.y.z http://h/", Version{0, 0, 0}, "http://h/"},
-        {"1..http://h/", Version{1, 0, 0}, "http://h/"},
-        {"2.0.0\n", std::nullopt, ""},
-        {"2.0.0 HTTP://h/", std::nullopt, ""},
-        {"2.0 http://h/x.y", std::nullopt, ""},
-        {"http://h/1.2.3", std::nullopt, ""},
-        {"", std::nullopt, ""},
-        {"40000.0.0 http://h/", std::nullopt, ""},
-        {"1.2.3 http://h/\"x\"", std::nullopt, ""},
-        {"1.2.3 http://h/a\\b", std::nullopt, ""},
-        {"1.2.3 http://h/a\tb", std::nullopt, ""},
-        {std::string("1.2.3 http://h/a\0b", 18), std::nullopt, ""},
-        {"1.2.3 http://h/\xc3\xa1", std::nullopt, ""},
-        {"1.2.3 http://h/d?a=1&b=%20;c=(x)\n \t\r\n", Version{1, 2, 3},
-         "http://h/d?a=1&b=%20;c=(x)\n \t\r\n"},
-    };
-    for (const auto& c : cases) {
-        const auto file = ParseUpdateFile(c.body);
-        ASSERT_EQ(file.has_value(), c.version.has_value()) << c.body;
-        if (!file) continue;
-        EXPECT_EQ(file->version, *c.version) << c.body;
-        EXPECT_EQ(file->address, c.address) << c.body;
-    }
-}
-
-TEST(UpdateFile, OnlyAStrictlyGreaterCombinedNumberIsNewer) {
-    const struct {
-        const char* version;
+        std::string headers, body;
         Version running;
-        bool newer;
+        std::string offered;  // "VERSION|ADDRESS", or "" for nothing
     } cases[] = {
-        {"1.2.3", kRunning, true},         {"1.1.0", kRunning, false},
-        {"1.1.1", kRunning, true},         {"1.0.999", kRunning, false},
-        {"2.0.0", {1, 9, 999}, true},      {"1.9.999", {2, 0, 0}, false},
-        {"1.1000.0", {2, 0, 0}, false},  // the same number as 2.0.0
-        {"1.1000.1", {2, 0, 0}, true},     {"1.0.1000", kRunning, false},
-        {"-1.0.0", kRunning, false},       {"2147.483.647", kRunning, true},
-        {"2147.483.648", kRunning, false},  // beyond 32 bits: ignored
-        {"-2148.0.0", kRunning, false},
+        {ok, "1.2.3\nhttp://h/v.deb\n", {1, 1, 0}, "1.2.3|http://h/v.deb\n"},
+        {"HTTP/1.0 200", " 2 . 0 . 7 \r\n\r\nhttp://h/\r\n", {1, 1, 0}, "2.0.7|http://h/\r\n"},
+        {"HTTP/1.1 2001", "2.0.0http://h/", {1, 1, 0}, "2.0.0|http://h/"},  // 3 characters
+        {"HTTP/1.1 404 Not Found\r\n", "9.0.0 http://h/", {1, 1, 0}, ""},
+        {"HTTP/2 200 OK", "9.0.0 http://h/", {1, 1, 0}, ""},
+        {"", "9.0.0 http://h/", {1, 1, 0}, ""},
+        {ok, "9.0.0 http://h/" + big, {1, 1, 0}, "9.0.0|http://h/" + big},  // 64 KiB at most
+        {ok, "9.0.0 http://h/a" + big, {1, 1, 0}, ""},
+        // the first "http://" and the first two dots split; pieces read as decimal numbers
+        // rounded half to even
+        {ok, "1.2.3.5 http://h/", {1, 1, 0}, "1.2.4|http://h/"},
+        {ok, "1.2.2.5 http://h/", {1, 2, 2}, ""},
+        {ok, "1.2.2.50001 http://h/", {1, 2, 2}, "1.2.3|http://h/"},
+        {ok, "+2.-3.12abc http://h/", {1, 1, 0}, "2.-3.12|http://h/"},
+        {ok,
+         "0002.0000000000000000000000000.1e3 http://h/1.2.3",
+         {1, 1, 0},
+         "2.0.1|http://h/1.2.3"},
+        {ok, "x.y.z http://h/", {-1, 0, 0}, "0.0.0|http://h/"},
+        {ok, "2.0.0\n", {1, 1, 0}, ""},
+        {ok, "2.0.0 HTTP://h/", {1, 1, 0}, ""},
+        {ok, "2.0 http://h/x.y", {1, 1, 0}, ""},
+        {ok, "1.40000.0 http://h/", {1, 1, 0}, ""},     // beyond 16 bits
+        {ok, "2147.483.648 http://h/", {1, 1, 0}, ""},  // beyond 32 bits
+        {ok, "2147.483.647 http://h/", {1, 1, 0}, "2147.483.647|http://h/"},
+        // only a strictly greater major * 1000000 + minor * 1000 + revision is newer
+        {ok, "1.1.0 http://h/", {1, 1, 0}, ""},
+        {ok, "1.0.1000 http://h/", {1, 1, 0}, ""},
+        {ok, "2.0.0 http://h/", {1, 9, 999}, "2.0.0|http://h/"},
+        {ok, "1.1000.0 http://h/", {2, 0, 0}, ""},
+        {ok, "1.1000.1 http://h/", {2, 0, 0}, "1.1000.1|http://h/"},
+        // the address runs to the end and must not split or escape the updater's command line
+        {ok, "1.2.3 http://h/a http://h/b", {1, 1, 0}, ""},
+        {ok, "1.2.3 http://h/\"x\"", {1, 1, 0}, ""},
+        {ok, "1.2.3 http://h/a\\b", {1, 1, 0}, ""},
+        {ok, std::string("1.2.3 http://h/a\0b", 18), {1, 1, 0}, ""},
+        {ok, "1.2.3 http://h/\xc3\xa1", {1, 1, 0}, ""},
+        {ok,
+         "1.2.3 http://h/d?a=1&b=%20;c=(x)\n \t",
+         {1, 1, 0},
+         "1.2.3|http://h/d?a=1&b=%20;c=(x)\n \t"},
     };
     for (const auto& c : cases) {
-        const std::string body = std::string(c.version) + " http://h/";
-        EXPECT_EQ(NewerUpdate(body, c.running).has_value(), c.newer)
-            << c.version << " against " << VersionText(c.running);
+        const auto found = CheckUpdate(c.headers, c.body, c.running);
+        EXPECT_EQ(found ? VersionText(found->version) + "|" + found->address : "", c.offered)
+            << c.headers << " / " << c.body.substr(0, 40);
     }
-    EXPECT_EQ(VersionNumber({2147, 483, 647}), 2147483647);
-    EXPECT_EQ(VersionNumber({2147, 483, 648}), std::nullopt);
-    EXPECT_EQ(VersionNumber({-2147, -483, -648}), -2147483648LL);
-}
-
-TEST(UpdateFile, CheckNeedsStatus200AndABodyOfAtMost64KiB) {
-    const std::string ok = "HTTP/1.1 200 OK\r\n\r\n";
-    const std::string head = "9.0.0 http://h/";
-    EXPECT_TRUE(CheckUpdate(ok, head, kRunning));
-    EXPECT_FALSE(CheckUpdate("HTTP/1.1 404 Not Found\r\n\r\n", head, kRunning));
-    EXPECT_FALSE(CheckUpdate("", head, kRunning));
-
-    std::string full = head + std::string(kMaxUpdateBody - head.size(), 'a');
-    ASSERT_EQ(full.size(), kMaxUpdateBody);
-    EXPECT_TRUE(CheckUpdate(ok, full, kRunning));
-    EXPECT_FALSE(CheckUpdate(ok, full + "a", kRunning));
-}
-
-TEST(UpdateFile, QuestionAndUpdaterCommandLine) {
-    EXPECT_EQ(UpdateQuestion(kRunning, {1, 2, 3}),
-              "Hay actualizaciones disponibles\n"
-              "(Versión actual: 1.1.0 - Versión nueva: 1.2.3)\n"
+    EXPECT_EQ(UpdateQuestion({1, 1, 0}, {1, 2, 3}),
+              "Hay actualizaciones disponibles\n(Versión actual: 1.1.0 - Versión nueva: 1.2.3)\n"
               "¿Desea descargarla ahora?");
-    EXPECT_EQ(VersionText({-1, 1000, 32767}), "-1.1000.32767");
-    EXPECT_EQ(UpdaterCommandLine("/opt/vintrel", "http://h/v.deb\n"),
-              "/opt/vintrel/upd.exe http://h/v.deb\n &");
 }
 
 }  // namespace

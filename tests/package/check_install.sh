@@ -1,40 +1,44 @@
 #!/usr/bin/env bash
-# Installs the build tree into a scratch prefix and checks the layout a desktop expects.
-# Usage: check_install.sh BUILD_DIR
+# Installs the build tree into a scratch prefix and checks the layout a desktop expects; with
+# "deb", builds the Debian package with CPack and checks its files and dependencies instead.
+# Usage: check_install.sh BUILD_DIR [deb]
 set -euo pipefail
-build=$1
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
-cmake --install "$build" --prefix "$prefix" >/dev/null
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
 fail=0
-need() { [ -e "$prefix/$1" ] || { echo "missing: $1"; fail=1; }; }
-app=lib/vintrel
-for exe in vintrel vintrel-batch mpasmwin.exe notepad quemador upd.exe vintrel-resultados; do
-  need "$app/$exe"
-  [ -x "$prefix/$app/$exe" ] || { echo "not executable: $app/$exe"; fail=1; }
-done
+app=lib/vintrel id=org.quorvan.vintrel
+helpers="mpasmwin.exe notepad quemador upd.exe vintrel-resultados"
+files="$app/vintrel $app/vintrel-batch bin/vintrel bin/vintrel-batch share/applications/$id.desktop
+  share/metainfo/$id.metainfo.xml share/icons/hicolor/scalable/apps/$id.svg
+  share/doc/vintrel/examples/contador.hex share/doc/vintrel/examples/contador.lst"
+for h in $helpers; do files="$files $app/$h"; done
+for s in 16 32 48 64 128 256; do files="$files share/icons/hicolor/${s}x${s}/apps/$id.png"; done
+if [ "${2:-}" = deb ]; then
+  (cd "$1" && cpack -G DEB -B "$out" >/dev/null)
+  deb=$(ls "$out"/vintrel_*.deb)
+  list=$(dpkg-deb -c "$deb" | awk '{print $6}')
+  for f in $files; do grep -qxF "./usr/$f" <<<"$list" || { echo "package lacks $f"; fail=1; }; done
+  if grep -E 'tests/|bench/|\.a$|gtest' <<<"$list"; then echo "package carries build files"; fail=1; fi
+  depends=$(dpkg-deb -f "$deb" Depends)
+  for d in gputils xdg-utils qt6-translations-l10n libqt6widgets6 libc6; do
+    grep -q "$d" <<<"$depends" || { echo "Depends lacks $d: $depends"; fail=1; }
+  done
+  exit $fail
+fi
+cmake --install "$1" --prefix "$out" >/dev/null
+for f in $files; do [ -e "$out/$f" ] || { echo "missing: $f"; fail=1; }; done
+for x in vintrel vintrel-batch $helpers; do [ -x "$out/$app/$x" ] || { echo "not executable: $x"; fail=1; }; done
 for link in vintrel vintrel-batch; do
-  [ -L "$prefix/bin/$link" ] || { echo "bin/$link is not a link"; fail=1; continue; }
-  [ "$(readlink -f "$prefix/bin/$link")" = "$(readlink -f "$prefix/$app/$link")" ] ||
-    { echo "bin/$link points elsewhere: $(readlink "$prefix/bin/$link")"; fail=1; }
+  [ -L "$out/bin/$link" ] && [ "$(readlink -f "$out/bin/$link")" = "$(readlink -f "$out/$app/$link")" ] ||
+    { echo "bin/$link is no link to $app/$link"; fail=1; }
 done
 # Helpers stay out of PATH so they never shadow other programs.
-for helper in notepad quemador mpasmwin.exe upd.exe vintrel-resultados; do
-  [ ! -e "$prefix/bin/$helper" ] || { echo "helper on PATH: $helper"; fail=1; }
-done
-id=org.quorvan.vintrel
-need "share/applications/$id.desktop"
-need "share/metainfo/$id.metainfo.xml"
-need "share/icons/hicolor/scalable/apps/$id.svg"
-for s in 16 32 48 64 128 256; do need "share/icons/hicolor/${s}x${s}/apps/$id.png"; done
+for h in $helpers; do [ ! -e "$out/bin/$h" ] || { echo "helper on PATH: $h"; fail=1; }; done
 if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$prefix/share/applications/$id.desktop" || fail=1
+  desktop-file-validate "$out/share/applications/$id.desktop" || fail=1
 fi
 if command -v appstreamcli >/dev/null; then
-  appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >/dev/null ||
-    { appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml"; fail=1; }
+  appstreamcli validate --no-net "$out/share/metainfo/$id.metainfo.xml" || fail=1
 fi
-# The installed batch runner works from its link.
-echo 'expect REG 3 18' | "$prefix/bin/vintrel-batch" || { echo "installed vintrel-batch failed"; fail=1; }
-[ $fail -eq 0 ] && echo "install tree ok"
+echo 'expect REG 3 18' | "$out/bin/vintrel-batch" || { echo "installed vintrel-batch failed"; fail=1; }
 exit $fail

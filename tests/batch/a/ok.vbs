@@ -1,0 +1,3 @@
+load ../loop.hex
+step 2
+expect REGW 10

@@ -1,0 +1,1 @@
+expect REGW 01
