@@ -134,7 +134,8 @@ struct Command {
         Expect,
         ExpectMessage,
         ExpectRun,
-        ShowRun
+        ShowRun,
+        Mode
     };
     Op op = Op::State;
     long line = 0;
@@ -269,6 +270,14 @@ std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt,
             ParseTarget(c, cmd, true, symbols);
         }
         ExpectEnd(c);
+    } else if (verb == "mode") {
+        if (inAt) throw ScriptError("at cannot queue mode");
+        const std::string_view m = c.word();
+        if (m != "chip" && m != "panel")
+            throw ScriptError("mode takes chip or panel, not " + QuoteWord(m));
+        cmd.op = Verb::Mode;
+        cmd.a = m == "chip";
+        ExpectEnd(c);
     } else if (verb == "state") {
         cmd.op = Verb::State;
         ExpectEnd(c);
@@ -358,7 +367,9 @@ class BatchRunner::Impl {
     Host host;
     Form1 form;
     bool strict = false;
-    std::string failure;  // the line that ended the script with status 1 or 2
+    bool chipOption = false;  // --chip
+    std::string failure;      // the line that ended the script with status 1 or 2
+    void setChipMode();
 
   private:
     void runLines(std::istream& script, long& lineNo);
@@ -405,7 +416,14 @@ class BatchRunner::Impl {
     int nestedRuns_ = 0;
     // Names of the program loaded last, from the listing beside its HEX file.
     Symbols symbols_;
+    long commands_ = 0;  // commands read so far (the mode line must be the first)
 };
+
+void BatchRunner::Impl::setChipMode() {
+    if (form.chip.ChipMode()) return;
+    form.chip.SetChipMode(true);
+    form.listaprog();  // the erased words
+}
 
 BatchRunner::Impl::Impl(std::ostream& o, std::ostream& e)
     : out(o), err(e), host(*this), form(host) {
@@ -420,6 +438,7 @@ int BatchRunner::Impl::run(std::istream& script) {
     long lineNo = 0;
     int status = 0;
     failure.clear();
+    commands_ = 0;
     try {
         runLines(script, lineNo);
     } catch (const Finished& f) {
@@ -461,7 +480,21 @@ void BatchRunner::Impl::runLines(std::istream& script, long& lineNo) {
             failure = "error at line " + std::to_string(lineNo) + ": " + e.what();
             throw Finished{2};
         }
-        if (cmd) execute(*cmd);
+        if (cmd && cmd->op == Command::Op::Mode) {
+            // The mode is the script's first command, and agrees with --chip.
+            std::string why = commands_ > 0 ? "mode must come before every other command"
+                              : cmd->a == 1 ? ""
+                              : chipOption  ? "mode panel conflicts with --chip"
+                                            : "";
+            if (!why.empty()) {
+                failure = "error at line " + std::to_string(lineNo) + ": " + why;
+                throw Finished{2};
+            }
+            if (cmd->a == 1) setChipMode();
+        } else if (cmd) {
+            execute(*cmd);
+        }
+        if (cmd) ++commands_;
         host.events.clear();  // already printed; keeps a long script from accumulating
     }
     // A read error (a folder, a failing disk, a line too long for memory) is not an end.
@@ -553,6 +586,8 @@ void BatchRunner::Impl::execute(Command& cmd) {
             break;
         case Verb::ExpectRun:
             expectRun(cmd);
+            break;
+        case Verb::Mode:  // handled as its line is read
             break;
         case Verb::ShowRun:
             out << R"({"name":"run","ended":")" << kRunEnds[runEnd_] << R"(","yields":)"
@@ -797,6 +832,11 @@ int BatchRunner::run(std::istream& script) {
 
 void BatchRunner::setStrict(bool strict) {
     impl_->strict = strict;
+}
+
+void BatchRunner::setChipMode() {
+    impl_->chipOption = true;
+    impl_->setChipMode();
 }
 
 const std::string& BatchRunner::failure() const {

@@ -19,7 +19,8 @@ namespace vintrel {
 
 namespace {
 
-constexpr std::string_view kUsage = "usage: vintrel-batch [--strict] [--junit FILE] [SCRIPT...]\n";
+constexpr std::string_view kUsage =
+    "usage: vintrel-batch [--strict] [--chip] [--junit FILE] [SCRIPT...]\n";
 
 // Output kept for the report: the first kCap bytes and a count of the rest, so that a script
 // printing without end cannot exhaust memory.
@@ -89,6 +90,7 @@ ScriptResult RunScript(const std::string& path, const SuiteOptions& o, std::istr
     BatchRunner runner(out, err);
     runner.platform().appPath = o.appPath;
     runner.setStrict(o.strict);
+    if (o.chip) runner.setChipMode();
     if (path == "-") {
         r.status = runner.run(in);
         r.failure = runner.failure();
@@ -273,6 +275,12 @@ int BatchMain(const std::vector<std::string>& args, const std::string& appPath, 
             options = false;
         } else if (options && a == "--strict") {
             o.strict = true;
+        } else if (options && a == "--chip") {
+            if (o.chip) {
+                err << "vintrel-batch: --chip given twice\n";
+                return 2;
+            }
+            o.chip = true;
         } else if (options && a == "--junit" && i + 1 < args.size() && !args[i + 1].empty()) {
             o.junit = args[++i];
         } else if (options && a.rfind("--junit=", 0) == 0 && a.size() > 8) {

@@ -107,6 +107,10 @@ void Chip::ShowStack() {
 }
 
 void Chip::Step() {
+    if (chipMode_) {
+        ChipStep();
+        return;
+    }
     // The label is the authority: an edited or reset PC is where the step executes.
     ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
     const int word = ProgramMemory[static_cast<std::size_t>(ProgramCounter)];
@@ -115,7 +119,36 @@ void Chip::Step() {
     Timer0Update();
 }
 
-template <bool kPredecoded, bool kBreakpoints>
+// A step's chip-mode work after its instruction (kept here, where RunBurst inlines it).
+inline void Chip::ChipAfter(const Instruction& in, int target) {
+    const int cycles = 1 + ExtraCycle;  // the data sheet's count: both cycles now
+    CycleCount += ExtraCycle;
+    ExtraCycle = 0;
+    const int option = static_cast<int>(REG(129).hexValue());
+    if (target == 1 && ((in.op <= Op::XORWF && in.d) || in.op == Op::BCF || in.op == Op::BSF)) {
+        // A write to TMR0 holds it for two cycles and clears the prescaler assigned to it.
+        tmr0Hold_ = 2;
+        if (!(option & 0x08)) PrescalerCount = 0;
+    } else if (target == 6) {
+        rbLatch_ = PortBPins();
+    }
+    if (!(option & 0x20)) {
+        const int divisor = (option & 0x08) ? 1 : 2 << (option & 7);
+        if (tmr0Hold_ == 0 && PrescalerCount + cycles < divisor)
+            PrescalerCount += cycles;
+        else
+            ChipTimer(cycles);
+    }
+    if (WATCHDOG.value() != 0) {
+        // CLRWDT and SLEEP clear it as their cycle starts.
+        wdtCycles_ = in.op == Op::CLRWDT || in.op == Op::SLEEP ? cycles : wdtCycles_ + cycles;
+    }
+    if (eeLeft_ > 0) ChipEeprom(cycles);
+    const int intcon = static_cast<int>(REG(11).hexValue());
+    if ((intcon & 0x80) && FlagPending(intcon)) ChipInterrupt();
+}
+
+template <bool kPredecoded, bool kBreakpoints, bool kChip>
 bool Chip::RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip) {
     std::int64_t left = idle;  // a local: no store through the reference every step
     bool skipNext = skip;
@@ -127,8 +160,27 @@ bool Chip::RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip) {
             break;
         }
         skipNext = false;
+        if constexpr (kChip) {
+            if (estsleep.value() != 0) {
+                // Nothing can set a flag while a burst sleeps: the yields left are cycles of
+                // sleep up to a time-out, one at a time only onto a breakpoint.
+                const bool stopHere = kBreakpoints && breakpoints[ProgramCounter] == 1;
+                left -= ChipSleep(stopHere ? 1 : left + 1) - 1;
+                continue;
+            }
+        }
         const Instruction& in = kPredecoded ? decoded_[static_cast<std::size_t>(ProgramCounter)]
                                             : Decoded(ProgramCounter);
+        if constexpr (kChip) {
+            if (TimeOutDue()) {
+                timedOut_ = true;  // this step is the reset (Burst)
+                break;
+            }
+            const int target = ChipTarget(in);
+            ExecuteInline<true, true>(in, in.word);
+            ChipAfter(in, target);
+            continue;
+        }
         ExecuteInline<true>(in, in.word);
         Timer0Update();
         if (in.op == Op::SLEEP && estsleep.value() != 0) {
@@ -148,9 +200,23 @@ bool Chip::RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip) {
 }
 
 bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
+    if (!chipMode_) return BurstIn<false>(idle, breakpoints, skip);
+    for (;;) {
+        const bool atBreakpoint = BurstIn<true>(idle, breakpoints, skip);
+        if (!timedOut_) return atBreakpoint;
+        // The watchdog's reset, as the WDT button gives it; the burst goes on from address 0.
+        timedOut_ = false;
+        WatchdogReset();
+        skip = false;
+        if (idle == 0) return false;
+    }
+}
+
+template <bool kChip>
+bool Chip::BurstIn(std::int64_t& idle, const int* breakpoints, bool& skip) {
     // Asleep, a step does nothing, so the rest of the burst is the same empty step; only SLEEP
-    // puts the chip to sleep inside a burst.
-    if (estsleep.value() != 0) {
+    // puts the chip to sleep inside a burst. (A sleeping chip still counts time.)
+    if (!kChip && estsleep.value() != 0) {
         if (idle > 0) {
             --idle;
             const int pc = static_cast<int>(RegPC.hexValue() & 0x3FF);
@@ -159,6 +225,7 @@ bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
         idle = 0;
         return false;
     }
+    if (kChip) ReadFrequency();
     // The address RegPC shows; each step leaves the next one there.
     ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
     ShadowStack();
@@ -167,7 +234,7 @@ bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
     statusPending_ = true;
     bool atBreakpoint;
     if (idle < kLongBurst) {
-        atBreakpoint = RunBurst<false, true>(idle, breakpoints, skip);
+        atBreakpoint = RunBurst<false, true, kChip>(idle, breakpoints, skip);
     } else {
         // Nothing changes program memory during a burst: its words are decoded once, here.
         for (int a = 0; a < kProgramWords; ++a)
@@ -176,8 +243,8 @@ bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
         int anySet = 0;
         for (int a = 0; a < kProgramWords; ++a)
             anySet |= breakpoints[a] == 1;
-        atBreakpoint = anySet ? RunBurst<true, true>(idle, breakpoints, skip)
-                              : RunBurst<true, false>(idle, breakpoints, skip);
+        atBreakpoint = anySet ? RunBurst<true, true, kChip>(idle, breakpoints, skip)
+                              : RunBurst<true, false, kChip>(idle, breakpoints, skip);
     }
     ShowStack();
     SyncStatus();
@@ -199,15 +266,19 @@ void Chip::Execute(const Instruction& in, int word) {
 
 // Inside a burst (kBurst) RegPC and STATUS's flags wait until an instruction or the INDF
 // display can see them, or the burst ends.
-template <bool kBurst>
+template <bool kBurst, bool kChip>
 inline void Chip::ExecuteInline(const Instruction& in, int word) {
     // Inside a burst, most instructions see neither PCL nor STATUS, directly or through INDF:
     // one test passes over both checks.
     const bool sees = !kBurst || in.seesPclOrStatus || indfShowsPclOrStatus_;
     ProgramCounter = (ProgramCounter + 1) & 0x3FF;
     if (sees && PclSeenDuring(in)) SetPC(ProgramCounter);
-    CycleCount += 1 + ExtraCycle;
-    if (InternalClock()) PrescalerCount += 1 + ExtraCycle;
+    if constexpr (kChip) {
+        ++CycleCount;  // and a second cycle, when there is one, as the step ends
+    } else {
+        CycleCount += 1 + ExtraCycle;
+        if (InternalClock()) PrescalerCount += 1 + ExtraCycle;
+    }
     ExtraCycle = 0;
     // Inside a burst the flags wait in StatusReg too, until an instruction can see the cell.
     if (sees) {
@@ -269,9 +340,17 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
         case Op::RETFIE: ret(); REG(11).setHex(REG(11).hexValue() | 0x80, 2); break;
         case Op::OPTION: REG(129).setHex(W, 2); break;
         case Op::TRIS:   if ((f & 7) != 7) REG(128 + (f & 7)).setHex(W, 2); break;  // TRIS 5, 6
-        case Op::SLEEP:  estsleep.setValue(1); break;
+        // On the chip SLEEP sets TO and clears PD, and stops the clock in its cycle (Timer0
+        // skips it); CLRWDT sets both (the watchdog: ChipAfter).
+        case Op::SLEEP:
+            estsleep.setValue(1);
+            if constexpr (kChip) {
+                S = (S | 0x10) & ~0x08;
+                if (!(REG(129).hexValue() & 0x20)) ++tmr0Hold_;
+            }
+            break;
+        case Op::CLRWDT: if constexpr (kChip) S |= 0x18; break;
         case Op::NOP:
-        case Op::CLRWDT:
         case Op::Undefined: break;
 
         // Literal instructions write W; all but MOVLW and RETLW set Z from it.
@@ -293,6 +372,27 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
         SetReg(3, StatusReg);
         SetPC(ProgramCounter);
     }
+}
+
+// One step in chip mode: asleep, a cycle of sleep.
+void Chip::ChipStep() {
+    ReadFrequency();
+    if (estsleep.value() != 0) {
+        ChipSleep(1);
+    } else {
+        ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
+        StatusReg = static_cast<int>(REG(3).hexValue());
+        if (TimeOutDue()) {
+            WatchdogReset();
+            return;
+        }
+        const Instruction& in = Decoded(ProgramCounter);
+        const int target = ChipTarget(in);
+        ExecuteInline<false, true>(in, in.word);
+        ChipAfter(in, target);
+        SetPC(ProgramCounter);  // an interrupt may have moved it
+    }
+    ciclos.setNumber(CycleCount);
 }
 
 }  // namespace vintrel

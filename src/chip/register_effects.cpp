@@ -146,6 +146,15 @@ void Chip::RegisterEffect(int key) {
                 REG(136).setHex(REG(136).hexValue() & 0xFE, 2);
             }
             if (bits[1] == 1) {
+                if (chipMode_ && eeLeft_ > 0) break;  // the write under way keeps WR set
+                if (chipMode_ && EepromUnlock == 2 && bits[2] == 1) {
+                    // On the chip the write takes its time, WR set meanwhile (ChipEeprom).
+                    EepromUnlock = 0;
+                    eeAddress_ = static_cast<int>(REG(9).hexValue());
+                    eeData_ = static_cast<int>(REG(8).hexValue());
+                    eeLeft_ = eeWriteTime_ + 1;  // from the end of this one-cycle write
+                    break;
+                }
                 if (EepromUnlock == 2 && bits[2] == 1) {
                     const auto ee = REG(9).hexValue();
                     if (ee < kEepromCells) EE[static_cast<std::size_t>(ee)].copyText(REG(8));
@@ -192,6 +201,7 @@ void Chip::FR_Change() {
 
 void Chip::WATCHDOG_Click() {
     WDT.setEnabled(WATCHDOG.value() != 0);
+    wdtCycles_ = 0;  // chip mode's count starts when the watchdog is switched on
 }
 
 }  // namespace vintrel
