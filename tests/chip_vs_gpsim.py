@@ -32,10 +32,10 @@ start\tbsf STATUS,RP0\n\tmovlw 0xE8\n\tmovwf OPTION_REG\n\tbcf STATUS,RP0\n\tmov
 \tbcf STATUS,RP0\n\tmovf PORTB,w\n\tmovlw 0x88\n\tmovwf INTCON\nloop\tincf 0x0D,f\n\tgoto loop
 \tend\n""", 1000, {100: [4], 200: [7], 300: [4], 400: [1], 500: [7, 7], 600: [5]}, False, 4000),
     "sleep_int": ("""\tgoto start\n\torg 4\n\tincf 0x0C,f\n\tbcf INTCON,INTF\n\tretfie
-start\tbsf STATUS,RP0\n\tmovlw 0xE8\n\tmovwf OPTION_REG\n\tbcf STATUS,RP0\n\tmovlw 0x90
-\tmovwf INTCON\n\tsleep\n\tnop\n\tincf 0x0D,f\n\tbcf INTCON,GIE\n\tsleep\n\tincf 0x0D,f
-\tbcf INTCON,INTF\nloop\tincf 0x0E,f\n\tgoto loop\n\tend\n""",
-                  400, {50: [0], 51: [0], 150: [0]}, False, 4000),
+start\tbsf STATUS,RP0\n\tmovlw 0xE8\n\tmovwf OPTION_REG\n\tbcf STATUS,RP0
+again\tmovlw 0x90\n\tmovwf INTCON\n\tsleep\n\tnop\n\tincf 0x0D,f\n\tbcf INTCON,GIE\n\tsleep
+\tincf 0x0D,f\n\tbcf INTCON,INTF\n\tgoto again\n\tend\n""",
+                  1000, {k: [0] for k in range(50, 1000, 50)}, False, 4000),
     "watchdog": ("""\tbtfss STATUS,NOT_TO\n\tgoto timedout\n\tbsf STATUS,RP0\n\tmovlw 0x89
 \tmovwf OPTION_REG\n\tbcf STATUS,RP0\nloop\tincf 0x0C,f\n\tbtfss 0x0C,7\n\tclrwdt\n\tgoto loop
 timedout\tincf 0x0D,f\n\tbsf STATUS,RP0\n\tmovlw 0x89\n\tmovwf OPTION_REG\n\tbcf STATUS,RP0
@@ -82,8 +82,8 @@ def gpsim_states(hexfile, steps, stimuli, khz):
                          capture_output=True, timeout=600).stdout
     os.unlink(f.name)
     states = []
-    for block in out.split("=====")[1:]:  # a state, then what the next step printed
-        st = {"entry": "*** Interrupt ***" in block}
+    for block in out.split("=====")[1:]:
+        st = {}
         for addr, data in re.findall(r"^([0-9a-f]{4}):  ((?:[0-9a-f-]{2} ){16})", block, re.M):
             for i, v in enumerate(data.split()):
                 st[int(addr, 16) + i] = -1 if v == "--" else int(v, 16)
@@ -96,12 +96,12 @@ def gpsim_states(hexfile, steps, stimuli, khz):
 
 
 def align(states, gpsim):
-    if gpsim:  # gpsim's state before its own interrupt step: vintrel has none
+    if gpsim:  # gpsim's state before its own one-cycle interrupt step: vintrel has none
         states = [s for s, n in zip(states, states[1:] + [None])
-                  if not (n and s["entry"] and n["cycles"] - s["cycles"] == 1)]
+                  if not (n and n["PC"] == 4 and s["PC"] != 3 and n["cycles"] - s["cycles"] == 1)]
     out = []
     for s in states:
-        s = dict(s, step=s["cycles"] - (out[-1]["cycles"] if out else 0))
+        s = dict(s, step=s["cycles"] - (out[-1]["cycles"] if out else 0), start=s["cycles"])
         if out and all(out[-1][k] == s[k] for k in ["W", "PC"] + KEYS):
             out[-1]["step"] += max(s["step"], 0)  # a step of sleep: merged
             out[-1]["cycles"] = s["cycles"]
@@ -129,7 +129,7 @@ def main(batch):
                 a, g = [(a, g) for a, g in zip(align(v, False), align(g, True)) if a["i"] <= step][-1]
                 for p in pins:
                     level[p] = 1 - level.get(p, 0)
-                    stimuli.setdefault(p, []).append((v[step]["cycles"] - a["cycles"] + g["cycles"], level[p]))
+                    stimuli.setdefault(p, []).append((v[step]["cycles"] - a["start"] + g["start"], level[p]))
             av, ag = align(v, False), align(gpsim_states(hexfile, steps + steps // 4, stimuli, khz), True)
             n = min(len(av), len(ag)) - 1  # the last may be a sleep cut short
             diffs = {}
