@@ -52,9 +52,11 @@ timedout\tincf 0x0D,f\n\tbsf STATUS,RP0\n\tmovlw 0x89\n\tmovwf OPTION_REG\n\tbcf
 KEYS = [k for k in range(1, 0x50) if k not in (2, 5, 6, 7)] + [0x81, 0x85, 0x86, 0x88]
 
 
-def vintrel_states(batch, hexfile, steps, clicks, khz):
+def vintrel_states(batch, hexfile, steps, clicks, khz, run=False):
     lines = ["load " + hexfile, "type FREC %d" % khz, "state"]
-    for i in range(steps):
+    if run:  # the whole run as one burst
+        lines += ["run %d" % steps, "state"]
+    for i in range(0 if run else steps):
         lines += ["click PB %d" % p for p in clicks.get(i, [])] + ["step", "state"]
     out = subprocess.run([batch, "--chip", "-"], input="\n".join(lines) + "\n", text=True,
                          capture_output=True, check=True).stdout
@@ -137,6 +139,10 @@ def main(batch):
                 for k in ["W", "PC", "step"] + KEYS:
                     if a[k] != g[k]:
                         diffs.setdefault(k, []).append((a["PC"], a[k], g[k]))
+            # A run of the same steps (the burst's path) ends where the steps end.
+            if not clicks and dict(vintrel_states(batch, hexfile, steps, {}, khz, True)[-1],
+                                   i=steps) != v[-1]:
+                diffs["run N"] = [(v[-1]["PC"], 0, 0)]
             failed |= bool(diffs)
             print("%s: %d vintrel steps, %d states compared, %s" % (
                 name, steps, n, "no difference" if not diffs else "differences:"))
