@@ -82,7 +82,7 @@ class Chip final : private ChangeListener {
     void ExecuteInstruction(int word);
     void PushStack(int address);
     int PopStack();
-    static void SetZeroFlag(int& status, int value) {
+    [[gnu::always_inline]] static void SetZeroFlag(int& status, int value) {
         status = value == 0 ? (status | 0x04) : (status & ~0x04);
     }
     // One instruction as the step button runs it: the address RegPC shows, the cycle count
@@ -210,17 +210,25 @@ class Chip final : private ChangeListener {
 
     // ---- chip mode (chip_mode.cpp; the per-step part in executor.cpp) ----
     void ChipStep();
-    // The data address an instruction's file operand reaches (INDF through FSR), -1 for none.
-    int ChipTarget(const Instruction& in);
-    // After an instruction: its second cycle, Timer0, the watchdog, the PORTB latch, the
-    // EEPROM write and the interrupt.
+    // The data address a file operand reaches (INDF through FSR), -1 for none.
+    int FileTarget(int f);
+    // An instruction reached TMR0 or PORTB (`target`).
+    [[gnu::noinline]] void ChipTouched(const Instruction& in, int target);
+    // After an instruction: its second cycle, Timer0, the PORTB latch, the watchdog and the
+    // EEPROM write (ChipRare), and the interrupt.
     [[gnu::always_inline]] inline void ChipAfter(const Instruction& in, int target);
+    [[gnu::noinline]] void ChipRare(const Instruction& in, int cycles);
     // The watchdog's count reaches its period in the next cycle: the instruction due then is
     // not executed, the step is the time-out's reset.
     bool TimeOutDue() const { return WATCHDOG.value() != 0 && wdtCycles_ + 1 >= WatchdogPeriod(); }
     // `n` steps of sleep, one cycle each, up to a wake-up; returns the steps used.
     std::int64_t ChipSleep(std::int64_t n);
-    [[gnu::noinline]] void ChipTimer(int pulses);
+    // Timer0's pulses, in PrescalerCount, past the divisor: TMR0 increments, T0IF on FFh to 00h.
+    [[gnu::noinline]] void ChipTimer(int divisor);
+    // `pulses` instruction cycles for Timer0 on the internal clock.
+    void ChipCycles(int pulses) {
+        if (t0Divisor_ > 0 && (PrescalerCount += pulses) >= t0Divisor_) ChipTimer(t0Divisor_);
+    }
     [[gnu::noinline]] void ChipInterrupt();
     void ChipPulse();
     // An enabled interrupt flag is set (INTCON's three and EEIE with EECON1's EEIF).
@@ -246,7 +254,12 @@ class Chip final : private ChangeListener {
     std::int64_t eeLeft_ = 0;
     int eeAddress_ = 0, eeData_ = 0;
     void ChipEeprom(std::int64_t cycles);
-    int tmr0Hold_ = 0;       // cycles TMR0 still skips after a write
+    // The watchdog is on or an EEPROM write under way: ChipRare has work each step.
+    bool rare_ = false;
+    void UpdateRare() { rare_ = WATCHDOG.value() != 0 || eeLeft_ > 0; }
+    // Cycles a TMR0 increment takes on the internal clock, 0 on T0CKI. A write to TMR0 holds
+    // it two cycles: PrescalerCount starts at -2.
+    int t0Divisor_ = 0;
     int rbLatch_ = 0;        // PORTB's pins as last read
     bool timedOut_ = false;  // the watchdog ended a burst to reset the chip
     static constexpr std::int64_t kLongBurst = 256;

@@ -13,6 +13,7 @@ void Chip::SetChipMode(bool on) {
     if (on && !chipMode_) ProgramMemory.fill(0x3FFF);  // an erased chip
     chipMode_ = on;
     rbLatch_ = PortBPins();
+    UpdateRare();
 }
 
 void Chip::ReadFrequency() {
@@ -29,10 +30,19 @@ int Chip::PortBPins() const {
     return v;
 }
 
-int Chip::ChipTarget(const Instruction& in) {
-    if (in.word >= 0x2000) return -1;
+void Chip::ChipTouched(const Instruction& in, int target) {
+    if (target == kTmr0 && ((in.op <= Op::XORWF && in.d) || in.op == Op::BCF || in.op == Op::BSF)) {
+        // A write to TMR0 holds it for two cycles and clears the prescaler (when TMR0's; as
+        // the watchdog's it is not PrescalerCount).
+        PrescalerCount = -2;
+    } else if (target == 6) {
+        rbLatch_ = PortBPins();  // PORTB read (or written: the mismatch ends either way)
+    }
+}
+
+int Chip::FileTarget(int f) {
     const int bank = (StatusReg & 0x60) >> 5;
-    if (in.f != 0) return bank <= 1 ? in.f | bank << 7 : -1;
+    if (f != 0) return bank <= 1 ? f | bank << 7 : -1;
     if (StatusReg & 0x80) return -1;  // IRP: indirect writes go nowhere
     return static_cast<int>(REG(4).hexValue());
 }
@@ -58,7 +68,7 @@ std::int64_t Chip::ChipSleep(std::int64_t n) {
     // Awake (with GIE the handler runs after the next instruction); the clock runs again in
     // the wake-up's cycle.
     estsleep.setValue(0);
-    if (!(REG(kOption).hexValue() & 0x20)) ChipTimer(1);
+    ChipCycles(1);
     return n;
 }
 
@@ -66,20 +76,13 @@ std::int64_t Chip::ChipSleep(std::int64_t n) {
 void Chip::ChipEeprom(std::int64_t cycles) {
     if ((eeLeft_ -= cycles) > 0) return;
     eeLeft_ = 0;
+    UpdateRare();
     if (eeAddress_ < kEepromCells) EE[static_cast<std::size_t>(eeAddress_)].setHex(eeData_, 2);
     SetReg(kEecon1, (static_cast<int>(REG(kEecon1).hexValue()) & ~0x02) | 0x10);
 }
 
-void Chip::ChipTimer(int pulses) {
-    const int option = static_cast<int>(REG(kOption).hexValue());
-    const int divisor = (option & 0x08) ? 1 : 2 << (option & 7);
-    for (; pulses > 0; --pulses) {
-        if (tmr0Hold_ > 0) {
-            --tmr0Hold_;
-            continue;
-        }
-        if (++PrescalerCount < divisor) continue;
-        PrescalerCount = 0;
+void Chip::ChipTimer(int divisor) {
+    for (; PrescalerCount >= divisor; PrescalerCount -= divisor) {
         const int tmr0 = static_cast<int>(REG(kTmr0).hexValue() + 1) & 0xFF;
         SetReg(kTmr0, tmr0);
         if (tmr0 == 0) SetReg(kIntcon, static_cast<int>(REG(kIntcon).hexValue()) | kT0if);
@@ -90,10 +93,15 @@ void Chip::ChipTimer(int pulses) {
 void Chip::ChipPulse() {
     const int option = static_cast<int>(REG(kOption).hexValue());
     if (!(option & 0x20)) return;
-    const int hold = tmr0Hold_;
-    tmr0Hold_ = 0;
-    ChipTimer(1);
-    tmr0Hold_ = hold;
+    ++PrescalerCount;
+    ChipTimer((option & 0x08) ? 1 : 2 << (option & 7));
+}
+
+// The watchdog's count (CLRWDT and SLEEP clear it as their cycle starts) and the EEPROM write.
+void Chip::ChipRare(const Instruction& in, int cycles) {
+    if (WATCHDOG.value() != 0)
+        wdtCycles_ = in.op == Op::CLRWDT || in.op == Op::SLEEP ? cycles : wdtCycles_ + cycles;
+    if (eeLeft_ > 0) ChipEeprom(cycles);
 }
 
 // Like a CALL to 0004h that also clears GIE: two cycles, which Timer0 and the watchdog count.
@@ -103,7 +111,7 @@ void Chip::ChipInterrupt() {
     SetReg(kIntcon, static_cast<int>(REG(kIntcon).hexValue()) & 0x7F);
     ProgramCounter = 4;
     CycleCount += 2;
-    if (!(REG(kOption).hexValue() & 0x20)) ChipTimer(2);
+    ChipCycles(2);
     if (WATCHDOG.value() != 0) wdtCycles_ += 2;
 }
 

@@ -8,26 +8,26 @@ namespace {
 constexpr int kC = 0x01;
 constexpr int kDC = 0x02;
 
-inline void SetBit(int& status, int mask, bool on) {
+[[gnu::always_inline]] inline void SetBit(int& status, int mask, bool on) {
     status = on ? (status | mask) : (status & ~mask);
 }
 
 // The flags of the three kinds of arithmetic; each returns the 8-bit result. Z is left to the
 // caller because its moment relative to the write differs between instructions.
-inline int Add(int& status, int a, int b) {
+[[gnu::always_inline]] inline int Add(int& status, int a, int b) {
     SetBit(status, kDC, (a & 0xF) + (b & 0xF) > 0xF);
     SetBit(status, kC, a + b > 0xFF);
     return (a + b) & 0xFF;
 }
 
 // a - b: C and DC are "no borrow".
-inline int Subtract(int& status, int a, int b) {
+[[gnu::always_inline]] inline int Subtract(int& status, int a, int b) {
     SetBit(status, kDC, (a & 0xF) >= (b & 0xF));
     SetBit(status, kC, a >= b);
     return (a - b) & 0xFF;
 }
 
-inline int Logic(int& status, int result) {
+[[gnu::always_inline]] inline int Logic(int& status, int result) {
     Chip::SetZeroFlag(status, result);
     return result;
 }
@@ -124,26 +124,9 @@ inline void Chip::ChipAfter(const Instruction& in, int target) {
     const int cycles = 1 + ExtraCycle;  // the data sheet's count: both cycles now
     CycleCount += ExtraCycle;
     ExtraCycle = 0;
-    const int option = static_cast<int>(REG(129).hexValue());
-    if (target == 1 && ((in.op <= Op::XORWF && in.d) || in.op == Op::BCF || in.op == Op::BSF)) {
-        // A write to TMR0 holds it for two cycles and clears the prescaler assigned to it.
-        tmr0Hold_ = 2;
-        if (!(option & 0x08)) PrescalerCount = 0;
-    } else if (target == 6) {
-        rbLatch_ = PortBPins();
-    }
-    if (!(option & 0x20)) {
-        const int divisor = (option & 0x08) ? 1 : 2 << (option & 7);
-        if (tmr0Hold_ == 0 && PrescalerCount + cycles < divisor)
-            PrescalerCount += cycles;
-        else
-            ChipTimer(cycles);
-    }
-    if (WATCHDOG.value() != 0) {
-        // CLRWDT and SLEEP clear it as their cycle starts.
-        wdtCycles_ = in.op == Op::CLRWDT || in.op == Op::SLEEP ? cycles : wdtCycles_ + cycles;
-    }
-    if (eeLeft_ > 0) ChipEeprom(cycles);
+    if (target >= 0) ChipTouched(in, target);
+    ChipCycles(cycles);
+    if (rare_) ChipRare(in, cycles);
     const int intcon = static_cast<int>(REG(11).hexValue());
     if ((intcon & 0x80) && FlagPending(intcon)) ChipInterrupt();
 }
@@ -168,15 +151,15 @@ bool Chip::RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip) {
                 left -= ChipSleep(stopHere ? 1 : left + 1) - 1;
                 continue;
             }
+            if (rare_ && TimeOutDue()) {
+                timedOut_ = true;  // this step is the reset (Burst)
+                break;
+            }
         }
         const Instruction& in = kPredecoded ? decoded_[static_cast<std::size_t>(ProgramCounter)]
                                             : Decoded(ProgramCounter);
         if constexpr (kChip) {
-            if (TimeOutDue()) {
-                timedOut_ = true;  // this step is the reset (Burst)
-                break;
-            }
-            const int target = ChipTarget(in);
+            const int target = in.reachesIo ? FileTarget(in.f) : -1;
             ExecuteInline<true, true>(in, in.word);
             ChipAfter(in, target);
             continue;
@@ -289,15 +272,15 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
     int f = in.f;
     const int d = in.d;
     const int k = in.k;
-    auto skip = [this] {
+    auto skip = [this]() __attribute__((always_inline)) {
         ProgramCounter = (ProgramCounter + 1) & 0x3FF;
         ExtraCycle = 1;
     };
-    auto ret = [this] {
+    auto ret = [this]() __attribute__((always_inline)) {
         ProgramCounter = PopStack() & 0x3FF;
         ExtraCycle = 1;
     };
-    auto jump = [this, k] {
+    auto jump = [ this, k ]() __attribute__((always_inline)) {
         ProgramCounter = ((static_cast<int>(REG(10).hexValue()) & 0x18) * 0x100 + k) & 0x3FF;
         ExtraCycle = 1;
     };
@@ -346,7 +329,7 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
             estsleep.setValue(1);
             if constexpr (kChip) {
                 S = (S | 0x10) & ~0x08;
-                if (!(REG(129).hexValue() & 0x20)) ++tmr0Hold_;
+                if (t0Divisor_ > 0) --PrescalerCount;
             }
             break;
         case Op::CLRWDT: if constexpr (kChip) S |= 0x18; break;
@@ -387,7 +370,7 @@ void Chip::ChipStep() {
             return;
         }
         const Instruction& in = Decoded(ProgramCounter);
-        const int target = ChipTarget(in);
+        const int target = in.reachesIo ? FileTarget(in.f) : -1;
         ExecuteInline<false, true>(in, in.word);
         ChipAfter(in, target);
         SetPC(ProgramCounter);  // an interrupt may have moved it

@@ -114,6 +114,7 @@ void Chip::RegisterEffect(int key) {
                 PA[4].setVisible(true);
             }
             const int ps = bits[2] * 4 + bits[1] * 2 + bits[0];
+            t0Divisor_ = bits[5] == 1 ? 0 : bits[3] == 1 ? 1 : 2 << ps;  // chip mode's Timer0
             if (bits[3] == 1) {
                 divtim.setNumber(1);
                 WATCHDOG.setText("WDT / " + std::to_string(1 << ps));
@@ -153,6 +154,7 @@ void Chip::RegisterEffect(int key) {
                     eeAddress_ = static_cast<int>(REG(9).hexValue());
                     eeData_ = static_cast<int>(REG(8).hexValue());
                     eeLeft_ = eeWriteTime_ + 1;  // from the end of this one-cycle write
+                    UpdateRare();
                     break;
                 }
                 if (EepromUnlock == 2 && bits[2] == 1) {
@@ -202,6 +204,7 @@ void Chip::FR_Change() {
 void Chip::WATCHDOG_Click() {
     WDT.setEnabled(WATCHDOG.value() != 0);
     wdtCycles_ = 0;  // chip mode's count starts when the watchdog is switched on
+    UpdateRare();
 }
 
 }  // namespace vintrel

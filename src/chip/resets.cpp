@@ -13,8 +13,8 @@ void Chip::RestartCounters() {
     CycleCount = 0;
     PrescalerCount = 0;
     wdtCycles_ = 0;
-    tmr0Hold_ = 0;
     eeLeft_ = 0;  // a write under way is lost
+    UpdateRare();
     ciclos.setNumber(0);
     for (auto& p : pila)
         p.setText("---");
