@@ -482,11 +482,10 @@ void BatchRunner::Impl::runLines(std::istream& script, long& lineNo) {
         }
         if (cmd && cmd->op == Command::Op::Mode) {
             // The mode is the script's first command, and agrees with --chip.
-            std::string why = commands_ > 0 ? "mode must come before every other command"
-                              : cmd->a == 1 ? ""
-                              : chipOption  ? "mode panel conflicts with --chip"
-                                            : "";
-            if (!why.empty()) {
+            const char* why = commands_ > 0 ? "mode must come before every other command"
+                              : cmd->a == 0 && chipOption ? "mode panel conflicts with --chip"
+                                                          : nullptr;
+            if (why) {
                 failure = "error at line " + std::to_string(lineNo) + ": " + why;
                 throw Finished{2};
             }

@@ -324,7 +324,7 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
         case Op::OPTION: REG(129).setHex(W, 2); break;
         case Op::TRIS:   if ((f & 7) != 7) REG(128 + (f & 7)).setHex(W, 2); break;  // TRIS 5, 6
         // On the chip SLEEP sets TO and clears PD, and stops the clock in its cycle (Timer0
-        // skips it); CLRWDT sets both (the watchdog: ChipAfter).
+        // skips it); CLRWDT sets both (the watchdog: ChipRare).
         case Op::SLEEP:
             estsleep.setValue(1);
             if constexpr (kChip) {
