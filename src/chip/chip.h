@@ -210,7 +210,7 @@ class Chip final : private ChangeListener {
 
     // ---- chip mode (chip_mode.cpp; the per-step part in executor.cpp) ----
     void ChipStep();
-    // The data address a file operand reaches (INDF through FSR), -1 for none.
+    // TMR0's or PORTB's address when file operand f reaches it (INDF through FSR), else -1.
     int FileTarget(int f);
     // An instruction reached TMR0 or PORTB (`target`).
     [[gnu::noinline]] void ChipTouched(const Instruction& in, int target);
@@ -254,9 +254,11 @@ class Chip final : private ChangeListener {
     std::int64_t eeLeft_ = 0;
     int eeAddress_ = 0, eeData_ = 0;
     void ChipEeprom(std::int64_t cycles);
-    // The watchdog is on or an EEPROM write under way: ChipRare has work each step.
+    // Asleep, the watchdog on or an EEPROM write under way: a chip-mode step has more to do.
+    // Set at the start of each step or burst, and by what changes one of the three in a burst.
     bool rare_ = false;
-    void UpdateRare() { rare_ = WATCHDOG.value() != 0 || eeLeft_ > 0; }
+    void UpdateRare() { rare_ = estsleep.value() != 0 || WATCHDOG.value() != 0 || eeLeft_ > 0; }
+    bool gie_ = false;  // INTCON's GIE, kept by its change effect
     // Cycles a TMR0 increment takes on the internal clock, 0 on T0CKI. A write to TMR0 holds
     // it two cycles: PrescalerCount starts at -2.
     int t0Divisor_ = 0;

@@ -13,7 +13,6 @@ void Chip::SetChipMode(bool on) {
     if (on && !chipMode_) ProgramMemory.fill(0x3FFF);  // an erased chip
     chipMode_ = on;
     rbLatch_ = PortBPins();
-    UpdateRare();
 }
 
 void Chip::ReadFrequency() {
@@ -42,9 +41,9 @@ void Chip::ChipTouched(const Instruction& in, int target) {
 
 int Chip::FileTarget(int f) {
     const int bank = (StatusReg & 0x60) >> 5;
-    if (f != 0) return bank <= 1 ? f | bank << 7 : -1;
-    if (StatusReg & 0x80) return -1;  // IRP: indirect writes go nowhere
-    return static_cast<int>(REG(4).hexValue());
+    int a = f | bank << 7;
+    if (f == 0) a = StatusReg & 0x80 ? -1 : static_cast<int>(REG(4).hexValue());  // IRP: none
+    return a == kTmr0 || a == 6 ? a : -1;
 }
 
 std::int64_t Chip::ChipSleep(std::int64_t n) {
@@ -68,6 +67,7 @@ std::int64_t Chip::ChipSleep(std::int64_t n) {
     // Awake (with GIE the handler runs after the next instruction); the clock runs again in
     // the wake-up's cycle.
     estsleep.setValue(0);
+    UpdateRare();
     ChipCycles(1);
     return n;
 }
@@ -76,7 +76,6 @@ std::int64_t Chip::ChipSleep(std::int64_t n) {
 void Chip::ChipEeprom(std::int64_t cycles) {
     if ((eeLeft_ -= cycles) > 0) return;
     eeLeft_ = 0;
-    UpdateRare();
     if (eeAddress_ < kEepromCells) EE[static_cast<std::size_t>(eeAddress_)].setHex(eeData_, 2);
     SetReg(kEecon1, (static_cast<int>(REG(kEecon1).hexValue()) & ~0x02) | 0x10);
 }

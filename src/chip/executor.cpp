@@ -127,8 +127,7 @@ inline void Chip::ChipAfter(const Instruction& in, int target) {
     if (target >= 0) ChipTouched(in, target);
     ChipCycles(cycles);
     if (rare_) ChipRare(in, cycles);
-    const int intcon = static_cast<int>(REG(11).hexValue());
-    if ((intcon & 0x80) && FlagPending(intcon)) ChipInterrupt();
+    if (gie_ && FlagPending(static_cast<int>(REG(11).hexValue()))) ChipInterrupt();
 }
 
 template <bool kPredecoded, bool kBreakpoints, bool kChip>
@@ -143,7 +142,7 @@ bool Chip::RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip) {
             break;
         }
         skipNext = false;
-        if constexpr (kChip) {
+        if (kChip && rare_) {
             if (estsleep.value() != 0) {
                 // Nothing can set a flag while a burst sleeps: the yields left are cycles of
                 // sleep up to a time-out, one at a time only onto a breakpoint.
@@ -151,7 +150,7 @@ bool Chip::RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip) {
                 left -= ChipSleep(stopHere ? 1 : left + 1) - 1;
                 continue;
             }
-            if (rare_ && TimeOutDue()) {
+            if (TimeOutDue()) {
                 timedOut_ = true;  // this step is the reset (Burst)
                 break;
             }
@@ -208,7 +207,10 @@ bool Chip::BurstIn(std::int64_t& idle, const int* breakpoints, bool& skip) {
         idle = 0;
         return false;
     }
-    if (kChip) ReadFrequency();
+    if (kChip) {
+        ReadFrequency();
+        UpdateRare();
+    }
     // The address RegPC shows; each step leaves the next one there.
     ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
     ShadowStack();
@@ -330,6 +332,7 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
             if constexpr (kChip) {
                 S = (S | 0x10) & ~0x08;
                 if (t0Divisor_ > 0) --PrescalerCount;
+                rare_ = true;
             }
             break;
         case Op::CLRWDT: if constexpr (kChip) S |= 0x18; break;
@@ -360,6 +363,7 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
 // One step in chip mode: asleep, a cycle of sleep.
 void Chip::ChipStep() {
     ReadFrequency();
+    UpdateRare();
     if (estsleep.value() != 0) {
         ChipSleep(1);
     } else {

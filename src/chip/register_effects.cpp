@@ -97,6 +97,7 @@ void Chip::RegisterEffect(int key) {
             ShowLatch(PB.data(), 8, static_cast<int>(REG(6).hexValue()));
             break;
         case 11:
+            gie_ = (REG(11).hexValue() & 0x80) != 0;
             REG(11).setDecodedHint(kIntconTemplate, static_cast<int>(REG(11).hexValue()));
             break;
         case 129: {
@@ -154,7 +155,7 @@ void Chip::RegisterEffect(int key) {
                     eeAddress_ = static_cast<int>(REG(9).hexValue());
                     eeData_ = static_cast<int>(REG(8).hexValue());
                     eeLeft_ = eeWriteTime_ + 1;  // from the end of this one-cycle write
-                    UpdateRare();
+                    rare_ = true;
                     break;
                 }
                 if (EepromUnlock == 2 && bits[2] == 1) {
@@ -204,7 +205,6 @@ void Chip::FR_Change() {
 void Chip::WATCHDOG_Click() {
     WDT.setEnabled(WATCHDOG.value() != 0);
     wdtCycles_ = 0;  // chip mode's count starts when the watchdog is switched on
-    UpdateRare();
 }
 
 }  // namespace vintrel

@@ -14,7 +14,6 @@ void Chip::RestartCounters() {
     PrescalerCount = 0;
     wdtCycles_ = 0;
     eeLeft_ = 0;  // a write under way is lost
-    UpdateRare();
     ciclos.setNumber(0);
     for (auto& p : pila)
         p.setText("---");
