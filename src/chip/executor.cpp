@@ -122,7 +122,7 @@ void Chip::Step() {
 // A step's chip-mode work after its instruction (kept here, where RunBurst inlines it).
 inline void Chip::ChipAfter(const Instruction& in, int target) {
     const int cycles = 1 + ExtraCycle;  // the data sheet's count: both cycles now
-    CycleCount += ExtraCycle;
+    CycleCount += cycles;
     ExtraCycle = 0;
     if (target >= 0) ChipTouched(in, target);
     ChipCycles(cycles);
@@ -258,9 +258,7 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
     const bool sees = !kBurst || in.seesPclOrStatus || indfShowsPclOrStatus_;
     ProgramCounter = (ProgramCounter + 1) & 0x3FF;
     if (sees && PclSeenDuring(in)) SetPC(ProgramCounter);
-    if constexpr (kChip) {
-        ++CycleCount;  // and a second cycle, when there is one, as the step ends
-    } else {
+    if constexpr (!kChip) {  // chip mode counts the cycles as the step ends (ChipAfter)
         CycleCount += 1 + ExtraCycle;
         if (InternalClock()) PrescalerCount += 1 + ExtraCycle;
     }
