@@ -208,7 +208,7 @@ FAIL a: cannot read a: it is a folder
 1 passed, 0 failed)",
      R"(vintrel-batch: cannot write /nonexistent/r.xml)"},
     {"an unknown option", "--verbose a.vbs", "", 2, "", R"(vintrel-batch: unknown option --verbose
-usage: vintrel-batch [--strict] [--junit FILE] [--vcd FILE] [SCRIPT...])"},
+usage: vintrel-batch [--strict] [--chip] [--junit FILE] [--vcd FILE] [SCRIPT...])"},
     {"-- ends the options", "--strict -- -x.vbs", R"(=== -x.vbs
 load missing.hex)",
      1, R"(message "Error en lectura"

@@ -186,7 +186,8 @@ struct Command {
         ExpectRun,
         ShowRun,
         Call,
-        Trace
+        Trace,
+        Mode
     };
     Op op = Op::State;
     long line = 0;
@@ -352,6 +353,14 @@ std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt,
             ParseTarget(c, cmd, true, symbols);
         }
         ExpectEnd(c);
+    } else if (verb == "mode") {
+        if (inAt) throw ScriptError("at cannot queue mode");
+        const std::string_view m = c.word();
+        if (m != "chip" && m != "panel")
+            throw ScriptError("mode takes chip or panel, not " + QuoteWord(m));
+        cmd.op = Verb::Mode;
+        cmd.a = m == "chip";
+        ExpectEnd(c);
     } else if (verb == "state") {
         cmd.op = Verb::State;
         ExpectEnd(c);
@@ -441,8 +450,10 @@ class BatchRunner::Impl {
     Host host;
     Form1 form;
     bool strict = false;
-    std::string failure;  // the line that ended the script with status 1 or 2
+    bool chipOption = false;  // --chip
+    std::string failure;      // the line that ended the script with status 1 or 2
     Waveform* wave = nullptr;
+    void setChipMode();
 
   private:
     void runLines(std::istream& script, long& lineNo);
@@ -502,7 +513,14 @@ class BatchRunner::Impl {
     // listing was refused (a FIFO, a device, too large), if it was.
     Symbols symbols_;
     std::string listingProblem_;
+    long commands_ = 0;  // commands read so far (the mode line must be the first)
 };
+
+void BatchRunner::Impl::setChipMode() {
+    if (form.chip.ChipMode()) return;
+    form.chip.SetChipMode(true);
+    form.listaprog();  // the erased words
+}
 
 BatchRunner::Impl::Impl(std::ostream& o, std::ostream& e)
     : out(o), err(e), host(*this), form(host) {
@@ -517,6 +535,7 @@ int BatchRunner::Impl::run(std::istream& script) {
     long lineNo = 0;
     int status = 0;
     failure.clear();
+    commands_ = 0;
     try {
         runLines(script, lineNo);
     } catch (const Finished& f) {
@@ -569,7 +588,20 @@ void BatchRunner::Impl::runLines(std::istream& script, long& lineNo) {
                 failure += " (" + listingProblem_ + ")";
             throw Finished{2};
         }
-        if (cmd) execute(*cmd);
+        if (cmd && cmd->op == Command::Op::Mode) {
+            // The mode is the script's first command, and agrees with --chip.
+            const char* why = commands_ > 0 ? "mode must come before every other command"
+                              : cmd->a == 0 && chipOption ? "mode panel conflicts with --chip"
+                                                          : nullptr;
+            if (why) {
+                failure = "error at line " + std::to_string(lineNo) + ": " + why;
+                throw Finished{2};
+            }
+            if (cmd->a == 1) setChipMode();
+        } else if (cmd) {
+            execute(*cmd);
+        }
+        if (cmd) ++commands_;
         host.events.clear();  // already printed; keeps a long script from accumulating
     }
     // A read error (a folder, a failing disk, a line too long for memory) is not an end.
@@ -665,6 +697,8 @@ void BatchRunner::Impl::execute(Command& cmd) {
             break;
         case Verb::ExpectRun:
             expectRun(cmd);
+            break;
+        case Verb::Mode:  // handled as its line is read
             break;
         case Verb::ShowRun:
             if (lastCall_) {
@@ -1004,6 +1038,11 @@ void BatchRunner::setStrict(bool strict) {
 
 void BatchRunner::setWaveform(Waveform* wave) {
     impl_->wave = wave;
+}
+
+void BatchRunner::setChipMode() {
+    impl_->chipOption = true;
+    impl_->setChipMode();
 }
 
 const std::string& BatchRunner::failure() const {

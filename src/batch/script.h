@@ -36,6 +36,9 @@ class BatchRunner {
     // runs, or be finished before they go on).
     void setWaveform(Waveform* wave);
 
+    // Chip mode, as the option --chip gives it: the script's `mode` line may only agree.
+    void setChipMode();
+
     // The line that ended the last run with status 1 or 2 (an expect failure, an unexpected
     // message, an error), without its line end; empty after status 0.
     const std::string& failure() const;

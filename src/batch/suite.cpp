@@ -26,7 +26,7 @@ namespace vintrel {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: vintrel-batch [--strict] [--junit FILE] [--vcd FILE] [SCRIPT...]\n";
+    "usage: vintrel-batch [--strict] [--chip] [--junit FILE] [--vcd FILE] [SCRIPT...]\n";
 
 // Output kept for the report: the first kCap bytes and a count of the rest, so that a script
 // printing without end cannot exhaust memory.
@@ -190,6 +190,7 @@ ScriptResult RunScript(const std::string& path, const SuiteOptions& o, std::istr
     BatchRunner runner(out, err);
     runner.platform().appPath = o.appPath;
     runner.setStrict(o.strict);
+    if (o.chip) runner.setChipMode();
     // Declared after the runner: it leaves the chip before the chip goes.
     std::unique_ptr<Waveform> wave;
     std::string whyNot;
@@ -422,6 +423,12 @@ int BatchMain(const std::vector<std::string>& args, const std::string& appPath, 
             options = false;
         } else if (options && a == "--strict") {
             o.strict = true;
+        } else if (options && a == "--chip") {
+            if (o.chip) {
+                err << "vintrel-batch: --chip given twice\n";
+                return 2;
+            }
+            o.chip = true;
         } else if (options && a == "--junit" && i + 1 < args.size() && !args[i + 1].empty()) {
             o.junit = args[++i];
         } else if (options && a.rfind("--junit=", 0) == 0 && a.size() > 8) {

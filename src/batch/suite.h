@@ -11,6 +11,7 @@ namespace vintrel {
 
 struct SuiteOptions {
     bool strict = false;
+    bool chip = false;                 // chip mode for every script
     std::string junit;                 // the report's path; empty for none
     std::string vcd;                   // the waveform's path; empty for none
     std::vector<std::string> scripts;  // "-" is standard input

@@ -10,6 +10,7 @@
 //   register_effects.cpp  REG_Change, selpag, RegPC_Change, FR_Change, WATCHDOG_Click
 //   timer0.cpp            Timer0Update (its tick)
 //   resets.cpp            PowerOnReset, MclrReset, WatchdogReset
+//   chip_mode.cpp         chip mode: interrupts, the watchdog's count, sleep, pin edges
 #pragma once
 
 #include <array>
@@ -96,7 +97,7 @@ class Chip final : private ChangeListener {
     void ExecuteInstruction(int word);
     void PushStack(int address);
     int PopStack();
-    static void SetZeroFlag(int& status, int value) {
+    [[gnu::always_inline]] static void SetZeroFlag(int& status, int value) {
         status = value == 0 ? (status | 0x04) : (status & ~0x04);
     }
     // One instruction as the step button runs it: the address RegPC shows, the cycle count
@@ -165,7 +166,12 @@ class Chip final : private ChangeListener {
         if (!InternalClock() && !TOCKI.enabled()) return;
         Timer0Tick(d);
     }
-    void TOCKI_Click() { ++PrescalerCount; }
+    void TOCKI_Click() {
+        if (chipMode_)
+            ChipPulse();
+        else
+            ++PrescalerCount;
+    }
     // SENTIM reads "Int."; kept as a flag beside the caption, which only OPTION's effect sets.
     bool InternalClock() const { return internalClock_; }
 
@@ -173,6 +179,19 @@ class Chip final : private ChangeListener {
     void PowerOnReset();
     void MclrReset();
     void WatchdogReset();
+
+    // ---- chip mode: what the data sheet's chip does where the panel does less ----
+    // Off by default and never turned on by the window. On, TMR0 counts instruction cycles and
+    // sets T0IF, RB0/INT and RB7:RB4 set INTF and RBIF, interrupts are taken, the watchdog
+    // times out by itself, a two-cycle instruction counts both cycles at once, and program
+    // memory is erased to 3FFFh (now, and by every load).
+    void SetChipMode(bool on);
+    bool ChipMode() const { return chipMode_; }
+    int ErasedWord() const { return chipMode_ ? 0x3FFF : 0; }
+    // The frequency box (kHz, decimal) that times the watchdog; 4000 kHz without one.
+    void SetFrequencySource(const Control* frec) { frequency_ = frec; }
+    // The user changed the level of input pin RB`index`.
+    void PB_Click(int index);
 
   private:
     // REG(key).setHex(value, 2) and RegPC.setHex(pc, 3) with their effects called directly.
@@ -205,15 +224,75 @@ class Chip final : private ChangeListener {
     bool PclSeenDuring(const Instruction& in) const {
         return in.readsPcl || (indfShowsPcl_ && !(StatusReg & 0x80));
     }
-    // `word` is masked to 14 bits. The burst's copy is inlined into its loop.
+    // `word` is masked to 14 bits. The burst's copy is inlined into its loop. kChip: chip
+    // mode's cycle count, SLEEP and CLRWDT.
     [[gnu::noinline]] void Execute(const Instruction& in, int word);
-    template <bool kBurst>
+    template <bool kBurst, bool kChip = false>
     [[gnu::always_inline]] inline void ExecuteInline(const Instruction& in, int word);
     // The steps of a burst. kPredecoded: every program word is decoded already; kBreakpoints:
     // some breakpoint may be set. A short burst does not pay for the look over all 1024 words.
-    // kObserved: the observer is told after every step.
-    template <bool kPredecoded, bool kBreakpoints, bool kObserved = false>
+    // kChip: chip mode's steps. kObserved: the observer is told after every step.
+    template <bool kPredecoded, bool kBreakpoints, bool kChip, bool kObserved = false>
     bool RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip);
+    template <bool kChip>
+    bool BurstIn(std::int64_t& idle, const int* breakpoints, bool& skip);
+
+    // ---- chip mode (chip_mode.cpp; the per-step part in executor.cpp) ----
+    void ChipStep();
+    // TMR0's or PORTB's address when file operand f reaches it (INDF through FSR), else -1.
+    int FileTarget(int f);
+    // An instruction reached TMR0 or PORTB (`target`).
+    [[gnu::noinline]] void ChipTouched(const Instruction& in, int target);
+    // After an instruction: its second cycle, Timer0, the PORTB latch, the watchdog and the
+    // EEPROM write (ChipRare), and the interrupt.
+    [[gnu::always_inline]] inline void ChipAfter(const Instruction& in, int target);
+    [[gnu::noinline]] void ChipRare(const Instruction& in, int cycles);
+    // The watchdog's count reaches its period in the next cycle: the instruction due then is
+    // not executed, the step is the time-out's reset.
+    bool TimeOutDue() const { return WATCHDOG.value() != 0 && wdtCycles_ + 1 >= WatchdogPeriod(); }
+    // `n` steps of sleep, one cycle each, up to a wake-up; returns the steps used.
+    std::int64_t ChipSleep(std::int64_t n);
+    // Timer0's pulses, in PrescalerCount, past the divisor: TMR0 increments, T0IF on FFh to 00h.
+    [[gnu::noinline]] void ChipTimer(int divisor);
+    // `pulses` instruction cycles for Timer0 on the internal clock.
+    void ChipCycles(int pulses) {
+        if (t0Divisor_ > 0 && (PrescalerCount += pulses) >= t0Divisor_) ChipTimer(t0Divisor_);
+    }
+    [[gnu::noinline]] void ChipInterrupt();
+    void ChipPulse();
+    // An enabled interrupt flag is set (INTCON's three and EEIE with EECON1's EEIF).
+    bool FlagPending(int intcon) {
+        return (intcon & (intcon >> 3) & 7) != 0 ||
+               ((intcon & 0x40) != 0 && (REG(136).hexValue() & 0x10) != 0);
+    }
+    // Reads the frequency chosen into the watchdog's nominal period (18 ms) and an EEPROM
+    // write's time (4 ms), in cycles.
+    void ReadFrequency();
+    // The nominal period times the postscaler OPTION gives the watchdog.
+    std::int64_t WatchdogPeriod() const {
+        const int option = static_cast<int>(REG(129).hexValue());
+        return wdtBase_ << ((option & 0x08) ? (option & 7) : 0);
+    }
+    int PortBPins() const;
+    bool chipMode_ = false;
+    const Control* frequency_ = nullptr;
+    std::int64_t wdtCycles_ = 0;       // cycles since the watchdog was last cleared
+    std::int64_t wdtBase_ = 18000;     // its nominal period in cycles (ReadFrequency)
+    std::int64_t eeWriteTime_ = 4000;  // an EEPROM write's cycles (ReadFrequency)
+    // The EEPROM write under way: the cycles it still takes, its address and data.
+    std::int64_t eeLeft_ = 0;
+    int eeAddress_ = 0, eeData_ = 0;
+    void ChipEeprom(std::int64_t cycles);
+    // Asleep, the watchdog on or an EEPROM write under way: a chip-mode step has more to do.
+    // Set at the start of each step or burst, and by what changes one of the three in a burst.
+    bool rare_ = false;
+    void UpdateRare() { rare_ = estsleep.value() != 0 || WATCHDOG.value() != 0 || eeLeft_ > 0; }
+    bool gie_ = false;  // INTCON's GIE, kept by its change effect
+    // Cycles a TMR0 increment takes on the internal clock, 0 on T0CKI. A write to TMR0 holds
+    // it two cycles: PrescalerCount starts at -2.
+    int t0Divisor_ = 0;
+    int rbLatch_ = 0;        // PORTB's pins as last read
+    bool timedOut_ = false;  // the watchdog ended a burst to reset the chip
     static constexpr std::int64_t kLongBurst = 256;
     [[gnu::always_inline]] const Instruction& Decoded(int address) {
         const auto a = static_cast<std::size_t>(address);

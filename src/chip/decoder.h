@@ -63,6 +63,7 @@ struct Instruction {
     bool readsPcl = false;         // a class-0 or class-1 word on file register 02h
     bool seesStatus = false;       // a class-0 or class-1 word on STATUS
     bool seesPclOrStatus = false;  // either of the two: one test in a burst
+    bool reachesIo = false;        // a class-0 or class-1 word on 00h, 01h or 06h (TMR0, PORTB)
     std::uint16_t word = 0;        // the 14-bit word decoded
 };
 
@@ -125,6 +126,7 @@ constexpr Op Control0(int word) {
     in.readsPcl = word < 0x2000 && in.f == 2;
     in.seesStatus = word < 0x2000 && in.f == 3;
     in.seesPclOrStatus = in.readsPcl || in.seesStatus;
+    in.reachesIo = word < 0x2000 && (in.f <= 1 || in.f == 6);
     in.word = static_cast<std::uint16_t>(word);
     if (word < 0x0200 && in.d == 0) {
         if (word < 0x0100)

@@ -8,26 +8,26 @@ namespace {
 constexpr int kC = 0x01;
 constexpr int kDC = 0x02;
 
-inline void SetBit(int& status, int mask, bool on) {
+[[gnu::always_inline]] inline void SetBit(int& status, int mask, bool on) {
     status = on ? (status | mask) : (status & ~mask);
 }
 
 // The flags of the three kinds of arithmetic; each returns the 8-bit result. Z is left to the
 // caller because its moment relative to the write differs between instructions.
-inline int Add(int& status, int a, int b) {
+[[gnu::always_inline]] inline int Add(int& status, int a, int b) {
     SetBit(status, kDC, (a & 0xF) + (b & 0xF) > 0xF);
     SetBit(status, kC, a + b > 0xFF);
     return (a + b) & 0xFF;
 }
 
 // a - b: C and DC are "no borrow".
-inline int Subtract(int& status, int a, int b) {
+[[gnu::always_inline]] inline int Subtract(int& status, int a, int b) {
     SetBit(status, kDC, (a & 0xF) >= (b & 0xF));
     SetBit(status, kC, a >= b);
     return (a - b) & 0xFF;
 }
 
-inline int Logic(int& status, int result) {
+[[gnu::always_inline]] inline int Logic(int& status, int result) {
     Chip::SetZeroFlag(status, result);
     return result;
 }
@@ -107,6 +107,11 @@ void Chip::ShowStack() {
 }
 
 void Chip::Step() {
+    if (chipMode_) {
+        ChipStep();
+        if (observeSteps_) observer_->Stepped();
+        return;
+    }
     // The label is the authority: an edited or reset PC is where the step executes.
     ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
     const int word = ProgramMemory[static_cast<std::size_t>(ProgramCounter)];
@@ -116,7 +121,18 @@ void Chip::Step() {
     if (observeSteps_) observer_->Stepped();
 }
 
-template <bool kPredecoded, bool kBreakpoints, bool kObserved>
+// A step's chip-mode work after its instruction (kept here, where RunBurst inlines it).
+inline void Chip::ChipAfter(const Instruction& in, int target) {
+    const int cycles = 1 + ExtraCycle;  // the data sheet's count: both cycles now
+    CycleCount += cycles;
+    ExtraCycle = 0;
+    if (target >= 0) ChipTouched(in, target);
+    ChipCycles(cycles);
+    if (rare_) ChipRare(in, cycles);
+    if (gie_ && FlagPending(static_cast<int>(REG(11).hexValue()))) ChipInterrupt();
+}
+
+template <bool kPredecoded, bool kBreakpoints, bool kChip, bool kObserved>
 bool Chip::RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip) {
     std::int64_t left = idle;  // a local: no store through the reference every step
     bool skipNext = skip;
@@ -128,8 +144,28 @@ bool Chip::RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip) {
             break;
         }
         skipNext = false;
+        if (kChip && rare_) {
+            if (estsleep.value() != 0) {
+                // Nothing can set a flag while a burst sleeps: the yields left are cycles of
+                // sleep up to a time-out, one at a time only onto a breakpoint.
+                const bool stopHere = kBreakpoints && breakpoints[ProgramCounter] == 1;
+                left -= ChipSleep(stopHere ? 1 : left + 1) - 1;
+                continue;
+            }
+            if (TimeOutDue()) {
+                timedOut_ = true;  // this step is the reset (Burst)
+                break;
+            }
+        }
         const Instruction& in = kPredecoded ? decoded_[static_cast<std::size_t>(ProgramCounter)]
                                             : Decoded(ProgramCounter);
+        if constexpr (kChip) {
+            const int target = in.reachesIo ? FileTarget(in.f) : -1;
+            ExecuteInline<true, true>(in, in.word);
+            ChipAfter(in, target);
+            if constexpr (kObserved) observer_->Stepped();
+            continue;
+        }
         ExecuteInline<true>(in, in.word);
         Timer0Update();
         if constexpr (kObserved) observer_->Stepped();
@@ -150,9 +186,23 @@ bool Chip::RunBurst(std::int64_t& idle, const int* breakpoints, bool& skip) {
 }
 
 bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
+    if (!chipMode_) return BurstIn<false>(idle, breakpoints, skip);
+    for (;;) {
+        const bool atBreakpoint = BurstIn<true>(idle, breakpoints, skip);
+        if (!timedOut_) return atBreakpoint;
+        // The watchdog's reset, as the WDT button gives it; the burst goes on from address 0.
+        timedOut_ = false;
+        WatchdogReset();
+        skip = false;
+        if (idle == 0) return false;
+    }
+}
+
+template <bool kChip>
+bool Chip::BurstIn(std::int64_t& idle, const int* breakpoints, bool& skip) {
     // Asleep, a step does nothing, so the rest of the burst is the same empty step; only SLEEP
-    // puts the chip to sleep inside a burst.
-    if (estsleep.value() != 0) {
+    // puts the chip to sleep inside a burst. (A sleeping chip still counts time.)
+    if (!kChip && estsleep.value() != 0) {
         if (idle > 0) {
             --idle;
             const int pc = static_cast<int>(RegPC.hexValue() & 0x3FF);
@@ -160,6 +210,10 @@ bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
         }
         idle = 0;
         return false;
+    }
+    if (kChip) {
+        ReadFrequency();
+        UpdateRare();
     }
     // The address RegPC shows; each step leaves the next one there.
     ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
@@ -169,12 +223,13 @@ bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
     statusPending_ = true;
     bool atBreakpoint;
     if (observeSteps_) {
-        // Observed after every step: one instantiation, so that the others stay as they are.
+        // Observed after every step: an instantiation of its own, so that the others stay as
+        // they are.
         for (int a = 0; a < kProgramWords; ++a)
             Decoded(a);
-        atBreakpoint = RunBurst<true, true, true>(idle, breakpoints, skip);
+        atBreakpoint = RunBurst<true, true, kChip, true>(idle, breakpoints, skip);
     } else if (idle < kLongBurst) {
-        atBreakpoint = RunBurst<false, true>(idle, breakpoints, skip);
+        atBreakpoint = RunBurst<false, true, kChip>(idle, breakpoints, skip);
     } else {
         // Nothing changes program memory during a burst: its words are decoded once, here.
         for (int a = 0; a < kProgramWords; ++a)
@@ -183,8 +238,8 @@ bool Chip::Burst(std::int64_t& idle, const int* breakpoints, bool& skip) {
         int anySet = 0;
         for (int a = 0; a < kProgramWords; ++a)
             anySet |= breakpoints[a] == 1;
-        atBreakpoint = anySet ? RunBurst<true, true>(idle, breakpoints, skip)
-                              : RunBurst<true, false>(idle, breakpoints, skip);
+        atBreakpoint = anySet ? RunBurst<true, true, kChip>(idle, breakpoints, skip)
+                              : RunBurst<true, false, kChip>(idle, breakpoints, skip);
     }
     ShowStack();
     SyncStatus();
@@ -206,15 +261,17 @@ void Chip::Execute(const Instruction& in, int word) {
 
 // Inside a burst (kBurst) RegPC and STATUS's flags wait until an instruction or the INDF
 // display can see them, or the burst ends.
-template <bool kBurst>
+template <bool kBurst, bool kChip>
 inline void Chip::ExecuteInline(const Instruction& in, int word) {
     // Inside a burst, most instructions see neither PCL nor STATUS, directly or through INDF:
     // one test passes over both checks.
     const bool sees = !kBurst || in.seesPclOrStatus || indfShowsPclOrStatus_;
     ProgramCounter = (ProgramCounter + 1) & 0x3FF;
     if (sees && PclSeenDuring(in)) SetPC(ProgramCounter);
-    CycleCount += 1 + ExtraCycle;
-    if (InternalClock()) PrescalerCount += 1 + ExtraCycle;
+    if constexpr (!kChip) {  // chip mode counts the cycles as the step ends (ChipAfter)
+        CycleCount += 1 + ExtraCycle;
+        if (InternalClock()) PrescalerCount += 1 + ExtraCycle;
+    }
     ExtraCycle = 0;
     // Inside a burst the flags wait in StatusReg too, until an instruction can see the cell.
     if (sees) {
@@ -225,15 +282,15 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
     int f = in.f;
     const int d = in.d;
     const int k = in.k;
-    auto skip = [this] {
+    auto skip = [this]() __attribute__((always_inline)) {
         ProgramCounter = (ProgramCounter + 1) & 0x3FF;
         ExtraCycle = 1;
     };
-    auto ret = [this] {
+    auto ret = [this]() __attribute__((always_inline)) {
         ProgramCounter = PopStack() & 0x3FF;
         ExtraCycle = 1;
     };
-    auto jump = [this, k] {
+    auto jump = [ this, k ]() __attribute__((always_inline)) {
         ProgramCounter = ((static_cast<int>(REG(10).hexValue()) & 0x18) * 0x100 + k) & 0x3FF;
         ExtraCycle = 1;
     };
@@ -276,9 +333,18 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
         case Op::RETFIE: ret(); REG(11).setHex(REG(11).hexValue() | 0x80, 2); break;
         case Op::OPTION: REG(129).setHex(W, 2); break;
         case Op::TRIS:   if ((f & 7) != 7) REG(128 + (f & 7)).setHex(W, 2); break;  // TRIS 5, 6
-        case Op::SLEEP:  estsleep.setValue(1); break;
+        // On the chip SLEEP sets TO and clears PD, and stops the clock in its cycle (Timer0
+        // skips it); CLRWDT sets both (the watchdog: ChipRare).
+        case Op::SLEEP:
+            estsleep.setValue(1);
+            if constexpr (kChip) {
+                S = (S | 0x10) & ~0x08;
+                if (t0Divisor_ > 0) --PrescalerCount;
+                rare_ = true;
+            }
+            break;
+        case Op::CLRWDT: if constexpr (kChip) S |= 0x18; break;
         case Op::NOP:
-        case Op::CLRWDT:
         case Op::Undefined: break;
 
         // Literal instructions write W; all but MOVLW and RETLW set Z from it.
@@ -300,6 +366,28 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
         SetReg(3, StatusReg);
         SetPC(ProgramCounter);
     }
+}
+
+// One step in chip mode: asleep, a cycle of sleep.
+void Chip::ChipStep() {
+    ReadFrequency();
+    UpdateRare();
+    if (estsleep.value() != 0) {
+        ChipSleep(1);
+    } else {
+        ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
+        StatusReg = static_cast<int>(REG(3).hexValue());
+        if (TimeOutDue()) {
+            WatchdogReset();
+            return;
+        }
+        const Instruction& in = Decoded(ProgramCounter);
+        const int target = in.reachesIo ? FileTarget(in.f) : -1;
+        ExecuteInline<false, true>(in, in.word);
+        ChipAfter(in, target);
+        SetPC(ProgramCounter);  // an interrupt may have moved it
+    }
+    ciclos.setNumber(CycleCount);
 }
 
 }  // namespace vintrel

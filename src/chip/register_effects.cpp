@@ -98,6 +98,7 @@ void Chip::RegisterEffect(int key) {
             ShowLatch(PB.data(), 8, static_cast<int>(REG(6).hexValue()));
             break;
         case 11:
+            gie_ = (REG(11).hexValue() & 0x80) != 0;
             REG(11).setDecodedHint(kIntconTemplate, static_cast<int>(REG(11).hexValue()));
             break;
         case 129: {
@@ -115,6 +116,7 @@ void Chip::RegisterEffect(int key) {
                 PA[4].setVisible(true);
             }
             const int ps = bits[2] * 4 + bits[1] * 2 + bits[0];
+            t0Divisor_ = bits[5] == 1 ? 0 : bits[3] == 1 ? 1 : 2 << ps;  // chip mode's Timer0
             if (bits[3] == 1) {
                 divtim.setNumber(1);
                 WATCHDOG.setText("WDT / " + std::to_string(1 << ps));
@@ -147,6 +149,16 @@ void Chip::RegisterEffect(int key) {
                 REG(136).setHex(REG(136).hexValue() & 0xFE, 2);
             }
             if (bits[1] == 1) {
+                if (chipMode_ && eeLeft_ > 0) break;  // the write under way keeps WR set
+                if (chipMode_ && EepromUnlock == 2 && bits[2] == 1) {
+                    // On the chip the write takes its time, WR set meanwhile (ChipEeprom).
+                    EepromUnlock = 0;
+                    eeAddress_ = static_cast<int>(REG(9).hexValue());
+                    eeData_ = static_cast<int>(REG(8).hexValue());
+                    eeLeft_ = eeWriteTime_ + 1;  // from the end of this one-cycle write
+                    rare_ = true;
+                    break;
+                }
                 if (EepromUnlock == 2 && bits[2] == 1) {
                     const auto ee = REG(9).hexValue();
                     if (ee < kEepromCells) EE[static_cast<std::size_t>(ee)].copyText(REG(8));
@@ -193,6 +205,7 @@ void Chip::FR_Change() {
 
 void Chip::WATCHDOG_Click() {
     WDT.setEnabled(WATCHDOG.value() != 0);
+    wdtCycles_ = 0;  // chip mode's count starts when the watchdog is switched on
 }
 
 }  // namespace vintrel

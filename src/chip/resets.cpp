@@ -13,6 +13,8 @@ void Chip::RestartCounters() {
     ExtraCycle = 1;
     CycleCount = 0;
     PrescalerCount = 0;
+    wdtCycles_ = 0;
+    eeLeft_ = 0;  // a write under way is lost
     ciclos.setNumber(0);
     for (auto& p : pila)
         p.setText("---");

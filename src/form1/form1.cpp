@@ -68,6 +68,7 @@ Form1::Form1(Platform& platform) : platform_(platform) {
     ejecutar.setText("&Ejecutar");
     ejecutar.setHint("Ejecutar de forma continua");
 
+    chip.SetFrequencySource(&FREC);  // chip mode's watchdog is timed at this frequency
     std::uint64_t* revision = chip.panelRevisionCounter();
     for (Control* c : {&FREC, &direc, &dato, &por, &MCLR, &aceptar, &cancelar, &cargar, &salvar,
                        &ensamblar, &programar, &editar, &fin, &eje1, &ejecutar, &break_})

@@ -23,7 +23,7 @@ void Form1::cargar_Click() {
     if (!nomhex.empty()) {
         for (auto& cell : chip.EE)
             cell.setHex(0, 2);
-        chip.ProgramMemory.fill(0);
+        chip.ProgramMemory.fill(chip.ErasedWord());
         carga(nomhex);
     }
     listaprog();

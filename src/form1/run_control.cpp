@@ -3,7 +3,8 @@
 namespace vintrel {
 
 void Form1::eje1_Click() {
-    if (chip.estsleep.value() != 0) return;  // asleep: nothing at all happens
+    // Asleep, nothing at all happens, except in chip mode, where time passes.
+    if (chip.estsleep.value() != 0 && !chip.ChipMode()) return;
     BreakpointSkip = false;
     chip.Step();
     prg.select(chip.ProgramCounter);

@@ -2,9 +2,12 @@
 
 namespace vintrel {
 
-// A pin's level is only sampled when the program reads its port.
+// A pin's level is only sampled when the program reads its port (in chip mode an RB pin's
+// change may also set INTF or RBIF).
 void Form1::PA_Click(int /*index*/) {}
-void Form1::PB_Click(int /*index*/) {}
+void Form1::PB_Click(int index) {
+    chip.PB_Click(index);
+}
 
 void Form1::TOCKI_Click() {
     chip.TOCKI_Click();

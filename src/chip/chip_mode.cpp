@@ -1,0 +1,130 @@
+#include <algorithm>
+
+#include "chip/chip.h"
+
+namespace vintrel {
+
+namespace {
+constexpr int kTmr0 = 1, kStatus = 3, kIntcon = 11, kEecon1 = 136, kOption = 129, kTrisb = 134;
+constexpr int kT0if = 0x04, kIntf = 0x02, kRbif = 0x01;
+}  // namespace
+
+void Chip::SetChipMode(bool on) {
+    if (on && !chipMode_) ProgramMemory.fill(0x3FFF);  // an erased chip
+    chipMode_ = on;
+    rbLatch_ = PortBPins();
+}
+
+void Chip::ReadFrequency() {
+    const std::int64_t khz = frequency_ ? DecimalValue(frequency_->text()) : 4000;
+    // A cycle is four clock periods: 18 ms is 4.5 cycles a kHz, 4 ms one; at least one cycle.
+    wdtBase_ = std::max<std::int64_t>(18 * khz / 4, 1);
+    eeWriteTime_ = std::max<std::int64_t>(khz, 1);
+}
+
+int Chip::PortBPins() const {
+    int v = 0;
+    for (int i = 0; i < 8; ++i)
+        v |= PB[static_cast<std::size_t>(i)].value() << i;
+    return v;
+}
+
+void Chip::ChipTouched(const Instruction& in, int target) {
+    if (target == kTmr0 && ((in.op <= Op::XORWF && in.d) || in.op == Op::BCF || in.op == Op::BSF)) {
+        // A write to TMR0 holds it for two cycles and clears the prescaler (when TMR0's; as
+        // the watchdog's it is not PrescalerCount).
+        PrescalerCount = -2;
+    } else if (target == 6) {
+        rbLatch_ = PortBPins();  // PORTB read (or written: the mismatch ends either way)
+    }
+}
+
+int Chip::FileTarget(int f) {
+    const int bank = (StatusReg & 0x60) >> 5;
+    int a = f | bank << 7;
+    if (f == 0) a = StatusReg & 0x80 ? -1 : static_cast<int>(REG(4).hexValue());  // IRP: none
+    return a == kTmr0 || a == 6 ? a : -1;
+}
+
+std::int64_t Chip::ChipSleep(std::int64_t n) {
+    // Up to the first thing that can wake the chip: a flag already set wakes it at once, a
+    // time-out or the end of an EEPROM write when it comes.
+    const int intcon = static_cast<int>(REG(kIntcon).hexValue());
+    const bool watchdog = WATCHDOG.value() != 0;
+    if (FlagPending(intcon)) n = 1;
+    if (watchdog) n = std::min(n, std::max<std::int64_t>(WatchdogPeriod() - wdtCycles_, 1));
+    if (eeLeft_ > 0) n = std::min(n, eeLeft_);
+    CycleCount += n;
+    if (eeLeft_ > 0) ChipEeprom(n);
+    if (watchdog && (wdtCycles_ += n) >= WatchdogPeriod()) {
+        // The time-out wakes the chip at the instruction after SLEEP: TO and PD cleared.
+        wdtCycles_ = 0;
+        SyncStatus();
+        SetReg(kStatus, static_cast<int>(REG(kStatus).hexValue()) & 0xE7);
+    } else if (!FlagPending(static_cast<int>(REG(kIntcon).hexValue()))) {
+        return n;
+    }
+    // Awake (with GIE the handler runs after the next instruction); the clock runs again in
+    // the wake-up's cycle.
+    estsleep.setValue(0);
+    UpdateRare();
+    ChipCycles(1);
+    return n;
+}
+
+// The write ends after its time, asleep or awake: the byte stored, WR cleared, EEIF set.
+void Chip::ChipEeprom(std::int64_t cycles) {
+    if ((eeLeft_ -= cycles) > 0) return;
+    eeLeft_ = 0;
+    if (eeAddress_ < kEepromCells) EE[static_cast<std::size_t>(eeAddress_)].setHex(eeData_, 2);
+    SetReg(kEecon1, (static_cast<int>(REG(kEecon1).hexValue()) & ~0x02) | 0x10);
+}
+
+void Chip::ChipTimer(int divisor) {
+    for (; PrescalerCount >= divisor; PrescalerCount -= divisor) {
+        const int tmr0 = static_cast<int>(REG(kTmr0).hexValue() + 1) & 0xFF;
+        SetReg(kTmr0, tmr0);
+        if (tmr0 == 0) SetReg(kIntcon, static_cast<int>(REG(kIntcon).hexValue()) | kT0if);
+    }
+}
+
+// The external clock: one click, one pulse through the prescaler.
+void Chip::ChipPulse() {
+    const int option = static_cast<int>(REG(kOption).hexValue());
+    if (!(option & 0x20)) return;
+    ++PrescalerCount;
+    ChipTimer((option & 0x08) ? 1 : 2 << (option & 7));
+}
+
+// The watchdog's count (CLRWDT and SLEEP clear it as their cycle starts) and the EEPROM write.
+void Chip::ChipRare(const Instruction& in, int cycles) {
+    if (WATCHDOG.value() != 0)
+        wdtCycles_ = in.op == Op::CLRWDT || in.op == Op::SLEEP ? cycles : wdtCycles_ + cycles;
+    if (eeLeft_ > 0) ChipEeprom(cycles);
+}
+
+// Like a CALL to 0004h that also clears GIE: two cycles, which Timer0 and the watchdog count.
+void Chip::ChipInterrupt() {
+    if (estsleep.value() != 0) return;  // the wake-up comes first
+    PushStack(ProgramCounter);
+    SetReg(kIntcon, static_cast<int>(REG(kIntcon).hexValue()) & 0x7F);
+    ProgramCounter = 4;
+    CycleCount += 2;
+    ChipCycles(2);
+    if (WATCHDOG.value() != 0) wdtCycles_ += 2;
+}
+
+void Chip::PB_Click(int index) {
+    if (!chipMode_) return;
+    const int pins = PortBPins();
+    const int inputs = static_cast<int>(REG(kTrisb).hexValue());
+    int flags = 0;
+    // RB0/INT: the edge OPTION's INTEDG selects (1 rising).
+    const bool rising = (REG(kOption).hexValue() & 0x40) != 0;
+    if (index == 0 && (inputs & 1) && (pins & 1) == (rising ? 1 : 0)) flags |= kIntf;
+    // RB7:RB4: an input whose level differs from the one last read.
+    if (index >= 4 && ((pins ^ rbLatch_) & inputs & 0xF0 & (1 << index))) flags |= kRbif;
+    if (flags) SetReg(kIntcon, static_cast<int>(REG(kIntcon).hexValue()) | flags);
+}
+
+}  // namespace vintrel
