@@ -16,7 +16,9 @@ for f in ./usr/lib/vintrel/vintrel ./usr/lib/vintrel/vintrel-batch ./usr/lib/vin
          ./usr/share/metainfo/org.quorvan.vintrel.metainfo.xml \
          ./usr/share/icons/hicolor/scalable/apps/org.quorvan.vintrel.svg \
          ./usr/share/icons/hicolor/48x48/apps/org.quorvan.vintrel.png \
-         ./usr/share/doc/vintrel/examples/contador.hex ./usr/share/doc/vintrel/examples/contador.lst; do
+         ./usr/share/doc/vintrel/examples/contador.hex ./usr/share/doc/vintrel/examples/contador.lst \
+         ./usr/share/doc/vintrel/copyright ./usr/share/doc/vintrel/changelog.gz \
+         ./usr/share/man/man1/vintrel.1.gz ./usr/share/man/man1/vintrel-batch.1.gz; do
   grep -qxF "$f" <<<"$files" || { echo "package lacks $f"; fail=1; }
 done
 # Nothing from the build or the tests leaks into the package.
@@ -25,5 +27,11 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for d in gputils xdg-utils qt6-translations-l10n libqt6widgets6 libc6; do
   grep -q "$d" <<<"$depends" || { echo "Depends lacks $d: $depends"; fail=1; }
 done
+# What Debian's own checker says of the package: no error and no warning.
+if command -v lintian >/dev/null; then
+  if ! report=$(lintian --fail-on error,warning "$deb" 2>&1); then
+    grep -v 'root privileges' <<<"$report"; echo "lintian fails the package"; fail=1
+  fi
+fi
 [ $fail -eq 0 ] && echo "package ok: $(basename "$deb")"
 exit $fail
