@@ -390,7 +390,12 @@ TEST(Editor, TriesTheDesktopThenATerminalThenAGraphicalEditorThenSaysWhatToInsta
         const char* argsHead;  // its arguments before the file
     };
     const Case cases[] = {
-        {"the desktop's handler", {{"xdg-open", 0}, {"xterm", 0}}, {"EDITOR=vi"}, "xdg-open", ""},
+        {"EDITOR before the desktop's handler",
+         {{"xdg-open", 0}, {"xterm", 0}},
+         {"EDITOR=vi"},
+         "xterm",
+         "-e\nvi\n"},
+        {"no EDITOR: the desktop's handler", {{"xdg-open", 0}, {"xterm", 0}}, {}, "xdg-open", ""},
         {"xdg-open fails without a desktop: gio",
          {{"xdg-open", 3}, {"gio", 0}},
          {},
@@ -419,7 +424,8 @@ TEST(Editor, TriesTheDesktopThenATerminalThenAGraphicalEditorThenSaysWhatToInsta
          "mousepad",
          ""},
         {"gedit before pluma", {{"pluma", 0}, {"gedit", 0}}, {}, "gedit", ""},
-        {"nothing: a notice", {{"xdg-open", 3}}, {"EDITOR=vi"}, nullptr, nullptr},
+        {"nothing: a notice", {{"xdg-open", 3}}, {}, nullptr, nullptr},
+        {"EDITOR without a terminal: a notice", {{"xdg-open", 3}}, {"EDITOR=vi"}, nullptr, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -441,13 +447,18 @@ TEST(Editor, TriesTheDesktopThenATerminalThenAGraphicalEditorThenSaysWhatToInsta
         } else {
             EXPECT_EQ(r.status, 1);
             const std::string text =
-                "No se ha encontrado ningún editor de textos para abrir el "
-                "fichero:\n  " +
-                src.string() +
-                "\nInstale un editor de textos, por ejemplo con la orden:\n"
-                "  sudo apt install mousepad\n"
-                "o un terminal (xterm) y defina la variable VISUAL o EDITOR "
-                "con su editor.";
+                c.env.empty() ? "No se ha encontrado ningún editor de textos para abrir el "
+                                "fichero:\n  " +
+                                    src.string() +
+                                    "\nInstale un editor de textos, por ejemplo con la orden:\n"
+                                    "  sudo apt install mousepad\n"
+                                    "o un terminal (xterm) y defina la variable VISUAL o EDITOR "
+                                    "con su editor."
+                              : "No se ha encontrado ningún terminal donde abrir el editor vi\n"
+                                "(definido en la variable VISUAL o EDITOR) con el fichero:\n  " +
+                                    src.string() +
+                                    "\nInstale un terminal, por ejemplo con la orden:\n"
+                                    "  sudo apt install xterm";
             EXPECT_EQ(ReadFile(a.window), "--aviso\nvintrel - Editar\n" + text + "\n");
             EXPECT_NE(r.output.find(text), std::string::npos) << r.output;
         }
