@@ -5,7 +5,7 @@ packages=(
   cmake g++ make pkgconf
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
-  gputils xdg-utils dpkg-dev file python3
+  gputils xdg-utils dpkg-dev file python3 lintian
   clang libclang-rt-14-dev clang-format
   desktop-file-utils appstream
   xvfb xdotool imagemagick x11-apps

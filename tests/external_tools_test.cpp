@@ -264,16 +264,17 @@ TEST(Programmer, NamesTheFileOrHandsItOver) {
     EXPECT_EQ(ReadFile(t.path() / "burned"), "[unset]\n--chip\n16f84\n" + hex.string() + "\n");
 }
 
-// The editor: the desktop's handler, else $VISUAL or $EDITOR in a terminal, else a graphical
-// editor, else a notice of what to install.
-TEST(Editor, TriesTheDesktopATerminalAnEditorThenSaysWhatToInstall) {
+// The editor: $VISUAL or $EDITOR in a terminal when set, else the desktop's handler, else a
+// graphical editor, else a notice of what to install (a terminal, when an editor is set).
+TEST(Editor, TriesTheEditorSetTheDesktopAnEditorThenSaysWhatToInstall) {
     const struct {
         std::vector<std::pair<const char*, int>> standIns;  // program, exit status
         const char* env;
         const char* ran;   // the stand-in that opened the file; nullptr: the notice
         const char* head;  // its arguments before the file
     } cases[] = {
-        {{{"xdg-open", 0}, {"xterm", 0}}, "EDITOR=vi", "xdg-open", ""},
+        {{{"xdg-open", 0}, {"xterm", 0}}, "EDITOR=vi", "xterm", "-e\nvi\n"},
+        {{{"xdg-open", 0}, {"xterm", 0}}, "", "xdg-open", ""},
         {{{"xdg-open", 3}, {"gio", 0}}, "", "gio", "open\n"},
         {{{"xdg-open", 3}, {"gnome-terminal", 0}, {"gedit", 0}},
          "EDITOR='emacs -nw'",
@@ -281,6 +282,7 @@ TEST(Editor, TriesTheDesktopATerminalAnEditorThenSaysWhatToInstall) {
          "--\nemacs\n-nw\n"},
         {{{"xfce4-terminal", 0}}, "VISUAL=nano EDITOR=vi", "xfce4-terminal", "-x\nnano\n"},
         {{{"xdg-open", 4}, {"xterm", 0}, {"pluma", 0}, {"mousepad", 0}}, "", "mousepad", ""},
+        {{{"xdg-open", 3}}, "", nullptr, nullptr},
         {{{"xdg-open", 3}}, "EDITOR=vi", nullptr, nullptr},
     };
     for (const auto& c : cases) {
@@ -297,14 +299,20 @@ TEST(Editor, TriesTheDesktopATerminalAnEditorThenSaysWhatToInstall) {
             Sh("-u VISUAL -u EDITOR -u TERMINAL PATH=" + Q(t.path() / "bin") + " DISPLAY=:99 " +
                c.env + " " + Q(t.path() / "app" / "notepad") + " " + Q(src));
         EXPECT_EQ(status, c.ran ? 0 : 1) << printed;
+        const std::string notice =
+            *c.env ? "No se ha encontrado ningún terminal donde abrir el editor vi\n(definido en "
+                     "la variable VISUAL o EDITOR) con el fichero:\n  " +
+                         src.string() +
+                         "\nInstale un terminal, por ejemplo con la orden:\n  sudo apt install "
+                         "xterm\n"
+                   : "No se ha encontrado ningún editor de textos para abrir el fichero:\n  " +
+                         src.string() +
+                         "\nInstale un editor de textos, por ejemplo con la orden:\n  sudo apt "
+                         "install mousepad\no un terminal (xterm) y defina la variable VISUAL o "
+                         "EDITOR con su editor.\n";
         EXPECT_EQ(ReadFile(t.path() / (c.ran ? c.ran : "window")),
                   c.ran ? "[unset]\n" + std::string(c.head) + src.string() + "\n"
-                        : "[unset]\n--aviso\nvintrel - Editar\nNo se ha encontrado ningún editor "
-                          "de textos para abrir el fichero:\n  " +
-                              src.string() +
-                              "\nInstale un editor de textos, por ejemplo con la orden:\n  sudo "
-                              "apt install mousepad\no un terminal (xterm) y defina la variable "
-                              "VISUAL o EDITOR con su editor.\n");
+                        : "[unset]\n--aviso\nvintrel - Editar\n" + notice);
     }
 }
 

@@ -151,6 +151,9 @@ class Form1 final : private RowListener {
     void REGW_Click();
     void RegPC_Click();
     void dato_GotFocus();
+    // Bumped whenever the panel selects the whole of Dato (a target chosen, a value refused),
+    // so that a view selects it again even when the selection's bounds are the same.
+    std::uint32_t datoSelections() const { return datoSelections_; }
     void aceptar_Click();
     void cancelar_Click();
 
@@ -171,6 +174,8 @@ class Form1 final : private RowListener {
 
   private:
     void RowClicked() override { prg_Click(); }
+    void chooseCell(std::string_view code, const Control& cell);
+    void SelectDato();
     // The run button's caption is the run state the user sees.
     void setRunning(bool on);
     // What each listing row shows: its word, the mark, and whether it was shown at all.
@@ -184,6 +189,7 @@ class Form1 final : private RowListener {
     bool running_ = false;
     const Control* focus_ = nullptr;
     std::uint32_t focusRevision_ = 0;
+    std::uint32_t datoSelections_ = 0;
 };
 
 }  // namespace vintrel

@@ -2,34 +2,41 @@
 
 namespace vintrel {
 
+// A chosen cell's value goes into Dato, all of it selected also when Dato had the focus
+// already (after Aceptar it keeps it): typing then replaces the value instead of adding to it.
+void Form1::chooseCell(std::string_view code, const Control& cell) {
+    direc.setText(code);
+    dato.copyText(cell);
+    setFocus(dato);
+    SelectDato();
+}
+
 void Form1::REG_Click(int index) {
     if (index == 7 || !Chip::IsRegKey(index)) return;
-    direc.setText("D-" + HexPad(index, 2));
-    dato.copyText(chip.REG(index));
-    setFocus(dato);
+    chooseCell("D-" + HexPad(index, 2), chip.REG(index));
 }
 
 void Form1::EE_Click(int index) {
     if (index < 0 || index >= kEepromCells) return;
-    direc.setText("E-" + HexPad(index, 2));
-    dato.copyText(chip.EE[static_cast<std::size_t>(index)]);
-    setFocus(dato);
+    chooseCell("E-" + HexPad(index, 2), chip.EE[static_cast<std::size_t>(index)]);
 }
 
 void Form1::REGW_Click() {
-    direc.setText("W");
-    dato.copyText(chip.REGW);
-    setFocus(dato);
+    chooseCell("W", chip.REGW);
 }
 
 void Form1::RegPC_Click() {
-    direc.setText("PC");
-    dato.copyText(chip.RegPC);
-    setFocus(dato);
+    chooseCell("PC", chip.RegPC);
 }
 
 void Form1::dato_GotFocus() {
+    SelectDato();
+}
+
+void Form1::SelectDato() {
     dato.setSelection(0, static_cast<int>(dato.text().size()));
+    ++datoSelections_;
+    ++*chip.panelRevisionCounter();
 }
 
 void Form1::cancelar_Click() {
@@ -74,7 +81,7 @@ void Form1::aceptar_Click() {
     if (!inRange) {
         platform_.beep();
         setFocus(dato);
-        dato.setSelection(0, static_cast<int>(dato.text().size()));
+        SelectDato();
         return;
     }
     cancelar_Click();

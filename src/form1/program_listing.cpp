@@ -73,6 +73,7 @@ void Form1::prg_Click() {
     FormatHex(buf + 2, row, 3);
     direc.setText(std::string_view(buf, 5));
     dato.setHex(chip.ProgramMemory[static_cast<std::size_t>(row)], 4);
+    SelectDato();
 }
 
 }  // namespace vintrel

@@ -231,7 +231,19 @@ QWidget* Form1View::bindElement(const ControlEntry& e, int index, const Place& p
             connect(edit, &QLineEdit::textEdited, this, [this, &c](const QString& text) {
                 forward([&c, t = text.toStdString()] { c.setText(t); });
             });
-            if (&c == &model_.dato) datoEdit_ = edit;
+            if (&c == &model_.dato) {
+                datoEdit_ = edit;
+                // Enter accepts and Escape cancels, as the two buttons beside the box do.
+                edit->setKeyHandler([this](int key) {
+                    const char* button = key == Qt::Key_Escape ? "cancelar"
+                                         : key == Qt::Key_Return || key == Qt::Key_Enter ? "aceptar"
+                                                                                         : nullptr;
+                    const ControlEntry* target = button ? FindControl(button) : nullptr;
+                    if (!target) return false;
+                    clicked(*target, -1, widgetOf(target->get(model_, 0)));
+                    return true;
+                });
+            }
             kind = Kind::Edit;
             w = edit;
             break;
@@ -460,10 +472,15 @@ void Form1View::applyDatoSelection() {
     if (!datoEdit_) return;
     const int s = model_.dato.selStart();
     const int l = model_.dato.selLength();
-    if (!datoSelectionDue_ && s == datoSelStart_ && l == datoSelLength_) return;
+    // The panel selecting Dato again counts even with the same bounds: a new value was offered.
+    const std::uint32_t selections = model_.datoSelections();
+    if (!datoSelectionDue_ && s == datoSelStart_ && l == datoSelLength_ &&
+        selections == datoSelectionsDrawn_)
+        return;
     datoSelectionDue_ = false;
     datoSelStart_ = s;
     datoSelLength_ = l;
+    datoSelectionsDrawn_ = selections;
     if (l > 0)
         datoEdit_->setSelection(s, l);
     else

@@ -103,6 +103,7 @@ class Form1View : public QWidget {
     int datoSelStart_ = -1;
     int datoSelLength_ = -1;
     bool datoSelectionDue_ = false;
+    std::uint32_t datoSelectionsDrawn_ = 0;
 
     // The widget the user is acting on, whose blink shows a refusal.
     QWidget* acting_ = nullptr;

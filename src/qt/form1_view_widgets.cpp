@@ -1,6 +1,7 @@
 #include "qt/form1_view_widgets.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -102,6 +103,14 @@ void PanelCheckBox::paintEvent(QPaintEvent* e) {
     p.drawEllipse(mark);
 }
 
+void PanelLineEdit::keyPressEvent(QKeyEvent* e) {
+    if (onKey_ && (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && onKey_(e->key())) {
+        e->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(e);
+}
+
 void PanelLineEdit::focusInEvent(QFocusEvent* e) {
     QLineEdit::focusInEvent(e);
     // The model may select the text on getting the focus; the window draws that selection
@@ -153,31 +162,23 @@ FlashOverlay::FlashOverlay(QWidget* window) : QWidget(window) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
     hide();
-    timer_.setInterval(kBlinkMs);
-    connect(&timer_, &QTimer::timeout, this, [this] { step(); });
+    timer_.setSingleShot(true);
+    timer_.setInterval(kShowMs);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+        hide();
+        target_ = nullptr;
+    });
 }
 
 void FlashOverlay::flash(QWidget* target) {
     if (!target) return;
     target_ = target;
-    phase_ = 0;
     const QPoint topLeft = target->mapTo(parentWidget(), QPoint(0, 0));
     // A little larger than the target, so the frame shows around a sunken box too.
     setGeometry(QRect(topLeft, target->size()).adjusted(-2, -2, 2, 2));
     raise();
     show();
     timer_.start();
-}
-
-void FlashOverlay::step() {
-    ++phase_;
-    if (phase_ >= kBlinks) {
-        timer_.stop();
-        hide();
-        target_ = nullptr;
-        return;
-    }
-    setVisible(phase_ % 2 == 0);
 }
 
 void FlashOverlay::paintEvent(QPaintEvent* /*e*/) {

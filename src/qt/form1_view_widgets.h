@@ -70,8 +70,11 @@ class PanelCheckBox : public QCheckBox {
 class PanelLineEdit : public QLineEdit {
   public:
     explicit PanelLineEdit(QWidget* parent) : QLineEdit(parent) {}
+    // Offered every key press first; returning true consumes it.
+    void setKeyHandler(std::function<bool(int key)> h) { onKey_ = std::move(h); }
 
   protected:
+    void keyPressEvent(QKeyEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
@@ -80,29 +83,28 @@ class PanelLineEdit : public QLineEdit {
     void mouseDoubleClickEvent(QMouseEvent* e) override;
 
   private:
+    std::function<bool(int key)> onKey_;
     bool keepSelection_ = false;  // the focus came with a mouse press
     bool swallowing_ = false;     // between the entering press and its release
 };
 
-// A short blink over a widget that refused a click: the beep alone is muted on most desktops.
-// It is a child of the window drawn on top of the target; it takes no input.
+// A red frame over a widget that refused a click: the beep alone is muted on most desktops. It
+// stays long enough to be seen (a blink of a few tenths of a second was missed). It is a child
+// of the window drawn on top of the target; it takes no input.
 class FlashOverlay : public QWidget {
   public:
     explicit FlashOverlay(QWidget* window);
-    // Blinks over `target` (twice, about half a second in all); a new flash replaces a running one.
+    // Shows the frame over `target` for kShowMs; a new flash replaces a running one.
     void flash(QWidget* target);
     QWidget* target() const { return target_; }
 
-    static constexpr int kBlinkMs = 120;
-    static constexpr int kBlinks = 4;  // on, off, on, off
+    static constexpr int kShowMs = 800;
 
   protected:
     void paintEvent(QPaintEvent* e) override;
 
   private:
-    void step();
     QWidget* target_ = nullptr;
-    int phase_ = 0;
     QTimer timer_;
 };
 

@@ -10,7 +10,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTreeView>
@@ -29,6 +31,23 @@ constexpr int kColumnWidths[] = {250, 90, 190, 150};
 QWidget* DialogParent() {
     return QApplication::activeWindow();
 }
+
+// The dialog's file model writes dates in the environment's locale ("7 Dec 2026" under
+// LANG=C.UTF-8); this program speaks Spanish whatever the environment, so the dates are
+// written in the default locale, which is Spanish.
+class SpanishDates final : public QIdentityProxyModel {
+  public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex& index, int role) const override {
+        constexpr int kModifiedColumn = 3;
+        if (role == Qt::DisplayRole && index.column() == kModifiedColumn) {
+            if (const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel()))
+                return QLocale().toString(files->lastModified(mapToSource(index)),
+                                          QLocale::ShortFormat);
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+};
 
 }  // namespace
 
@@ -91,6 +110,7 @@ std::string QtPlatform::openFileDialog(std::string_view filter, std::string_view
     // Show the descriptions as written; each already names its patterns.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(QtNameFilters(filter));
+    dialog.setProxyModel(new SpanishDates(&dialog));
     QString ext = QString::fromUtf8(defaultExt.data(), static_cast<qsizetype>(defaultExt.size()));
     while (ext.startsWith(QLatin1Char('.')))
         ext.remove(0, 1);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -40,13 +41,21 @@ class QtPlatform : public Platform {
     // Minimum time between two pumps of the event loop in yield().
     static constexpr std::chrono::microseconds kYieldInterval{1000};
     // Yields between two looks at the clock: the run loop takes them as one burst of steps
-    // (a few microseconds), far inside kYieldInterval.
+    // (a few microseconds), far inside kYieldInterval. The length varies around
+    // kYieldsPerClockRead: with a fixed one a stop would land every time at the same point of
+    // a loop whose length divides it, and show the same values run after run.
     static constexpr int kYieldsPerClockRead = 1024;
-    std::int64_t idleYields() override { return kYieldsPerClockRead - 1; }
+    std::int64_t idleYields() override {
+        stretch_ ^= stretch_ << 13;
+        stretch_ ^= stretch_ >> 7;
+        stretch_ ^= stretch_ << 17;
+        return kYieldsPerClockRead / 2 + static_cast<std::int64_t>(stretch_ % kYieldsPerClockRead);
+    }
 
   private:
     std::function<void()> beepObserver_;
     std::chrono::steady_clock::time_point lastPump_{};
+    std::uint64_t stretch_ = 0x9E3779B97F4A7C15u;  // xorshift state
     // The folder of the file chosen last in this run; the next Open dialog starts there.
     QString lastFolder_;
 };

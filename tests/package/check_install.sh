@@ -10,7 +10,9 @@ app=lib/vintrel id=org.quorvan.vintrel
 helpers="mpasmwin.exe notepad quemador upd.exe vintrel-resultados"
 files="$app/vintrel $app/vintrel-batch bin/vintrel bin/vintrel-batch share/applications/$id.desktop
   share/metainfo/$id.metainfo.xml share/icons/hicolor/scalable/apps/$id.svg
-  share/doc/vintrel/examples/contador.hex share/doc/vintrel/examples/contador.lst"
+  share/doc/vintrel/examples/contador.hex share/doc/vintrel/examples/contador.lst
+  share/doc/vintrel/copyright share/doc/vintrel/changelog.gz share/man/man1/vintrel.1.gz
+  share/man/man1/vintrel-batch.1.gz"
 for h in $helpers; do files="$files $app/$h"; done
 for s in 16 32 48 64 128 256; do files="$files share/icons/hicolor/${s}x${s}/apps/$id.png"; done
 if [ "${2:-}" = deb ]; then
@@ -23,6 +25,10 @@ if [ "${2:-}" = deb ]; then
   for d in gputils xdg-utils qt6-translations-l10n libqt6widgets6 libc6; do
     grep -q "$d" <<<"$depends" || { echo "Depends lacks $d: $depends"; fail=1; }
   done
+  # What Debian's own checker says of the package: no error and no warning.
+  if command -v lintian >/dev/null && ! report=$(lintian --fail-on error,warning "$deb" 2>&1); then
+    grep -v 'root privileges' <<<"$report"; echo "lintian fails the package"; fail=1
+  fi
   exit $fail
 fi
 cmake --install "$1" --prefix "$out" >/dev/null
