@@ -13,6 +13,7 @@
 #include <fstream>
 #include <ios>
 #include <istream>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <streambuf>
@@ -126,10 +127,14 @@ std::string JUnitHead(std::size_t tests, int failures, int errors, double second
            tag("<testsuite name=\"vintrel-batch\"" + counts + " skipped=\"0\"") + "\n";
 }
 
+// The folder groups the scripts (a student's, a module's).
+std::string FolderOf(const std::string& script) {
+    const std::filesystem::path parent = std::filesystem::path(script).parent_path();
+    return parent.empty() ? std::string(".") : parent.string();
+}
+
 void WriteJUnitCase(std::ostream& xml, const ScriptResult& r) {
-    // The folder groups the scripts (a student's, a module's); the name is the path given.
-    const std::filesystem::path parent = std::filesystem::path(r.name).parent_path();
-    const std::string folder = parent.empty() ? std::string(".") : parent.string();
+    const std::string folder = FolderOf(r.name);  // the name is the path given
     xml << "    <testcase classname=\"" << XmlAttribute(folder) << "\" name=\""
         << XmlAttribute(r.name) << "\" time=\"" << Seconds(r.seconds) << "\">\n";
     if (r.status != 0) {
@@ -306,6 +311,9 @@ int RunSuite(const SuiteOptions& o, std::istream& in, std::ostream& out, std::os
         report.emplace(o.junit);
     }
     int status = 0, passed = 0;
+    // Passed and failed by folder, and the folders in the order they come.
+    std::map<std::string, std::pair<int, int>> byFolder;
+    std::vector<std::string> folders;
     for (const std::string& path : o.scripts) {
         CappedBuffer outBuf, errBuf;
         std::ostream scriptOut(&outBuf), scriptErr(&errBuf);
@@ -320,10 +328,20 @@ int RunSuite(const SuiteOptions& o, std::istream& in, std::ostream& out, std::os
         }
         out.flush();
         status = std::max(status, r.status);
+        const auto [counts, fresh] = byFolder.try_emplace(FolderOf(r.name));
+        if (fresh) folders.push_back(counts->first);
+        ++(r.status == 0 ? counts->second.first : counts->second.second);
         if (report) report->add(r);
     }
     out << passed << " passed, " << o.scripts.size() - static_cast<std::size_t>(passed)
         << " failed\n";
+    // A class's folders: where the failures are.
+    if (folders.size() > 1) {
+        for (const std::string& folder : folders) {
+            const auto [ok, failed] = byFolder[folder];
+            if (failed > 0) out << folder << ": " << ok << " passed, " << failed << " failed\n";
+        }
+    }
     out.flush();
     if (report && !report->finish()) {
         err << "vintrel-batch: cannot write " << o.junit << '\n';
