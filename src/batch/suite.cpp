@@ -28,6 +28,19 @@ namespace {
 
 constexpr std::string_view kUsage =
     "usage: vintrel-batch [--strict] [--chip] [--junit FILE] [--vcd FILE] [SCRIPT...]\n";
+constexpr std::string_view kHelp =
+    "Runs the vintrel PIC16F84 simulator's panel from scripts (standard input without SCRIPT,\n"
+    "or for -). With several scripts, or --junit, prints a line per script and a summary.\n"
+    "\n"
+    "  --strict      a message box the script does not check with `expect message` fails it\n"
+    "  --chip        run the programs as on the chip: Timer0 by cycles, interrupts, watchdog\n"
+    "  --junit FILE  write a JUnit XML report, one test case per script\n"
+    "  --vcd FILE    write a waveform (Value Change Dump) of the pins and traced registers\n"
+    "  --help        print this help;  --version  print the version\n"
+    "  --            what follows are scripts\n"
+    "\n"
+    "Exit status: 0 every script passed, 1 a script failed, 2 an error.\n"
+    "The script language: man vintrel-batch, and the README in /usr/share/doc/vintrel.\n";
 
 // Output kept for the report: the first kCap bytes and a count of the rest, so that a script
 // printing without end cannot exhaust memory.
@@ -459,7 +472,10 @@ int BatchMain(const std::vector<std::string>& args, const std::string& appPath, 
             }
             o.vcd = a == "--vcd" ? args[++i] : a.substr(6);
         } else if (options && (a == "--help" || a == "-h")) {
-            out << kUsage;
+            out << kUsage << kHelp;
+            return 0;
+        } else if (options && a == "--version") {
+            out << "vintrel-batch " << VINTREL_VERSION << '\n';
             return 0;
         } else if (options && a.size() > 1 && a[0] == '-') {
             err << "vintrel-batch: unknown option " << a << '\n' << kUsage;
