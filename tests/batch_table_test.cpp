@@ -134,10 +134,15 @@ expect message Error en lectura)",
      1, R"(message "Error en lectura"
 unexpected message at line 1: "Error en lectura")",
      ""},
+    {"--strict: a failed load fails at its line, before a name it would have brought", "--strict",
+     "load missing.hex\nselect prg done\n", 1,
+     "message \"Error en lectura\"\nunexpected message at line 1: \"Error en lectura\"", ""},
     {"expect: the whole text", "",
      "load loop.hex\nexpect RegPC 000\nexpect direc\nexpect ejecutar &Ejecutar\n"
      "expect PA 4 0\nexpect WATCHDOG 0\nexpect prg 1 001\t008C\tMOVWF 0C\nexpect RegPC 0\n",
      1, R"(expect failed at line 8: RegPC is "000", not "0")", ""},
+    {"expect: an element is quoted as the script named it", "", "expect REG PORTB 01\n", 1,
+     R"(expect failed at line 1: PORTB is "00", not "01")", ""},
     {"rest of line: leading blanks dropped, trailing kept, one CR of CRLF removed", "",
      "click REGW\r\ntype dato \t A B \t\r\nexpect dato A B \t\r\ntype dato 34\r\r\nexpect dato "
      "34\r\n",
@@ -154,11 +159,11 @@ unexpected message at line 1: "Error en lectura")",
 002	0A8D	INCF 0D
 {"name":"prg","index":2,"text":"002\t0A8D\tINCF 0D"}
 message "Error en lectura")",
-     R"(error at line 18: unknown name "loop")"},
+     R"(error at line 18: unknown name "loop": the load at line 17 failed: "Error en lectura")"},
     {"names: a load without a listing leaves none", "", R"(load loop.hex
 load prog.hex
 listing loop)",
-     2, "", R"(error at line 3: unknown name "loop")"},
+     2, "", R"(error at line 3: unknown name "loop": there is no listing prog.lst)"},
     {"names: every page of a symbol table, up to the memory map", "",
      "load pages.hex\nselect prg done\nexpect direc P-00B\nexpect REG count 00\nshow prg after\n",
      2, "", R"(error at line 5: unknown name "after")"},
@@ -174,6 +179,7 @@ listing loop)",
 FAIL b/fail.vbs: expect failed at line 1: REGW is "00", not "01"
 ok a/ok.vbs
 1 passed, 2 failed
+b: 0 passed, 2 failed
 === r.xml
 <?xml version="1.0" encoding="UTF-8"?>
 <testsuites name="vintrel-batch" tests="3" failures="1" errors="1" time="">
@@ -196,7 +202,8 @@ ok a/ok.vbs
     {"several scripts: a failure, then a pass", "b/fail.vbs a/ok.vbs", "", 1,
      R"(FAIL b/fail.vbs: expect failed at line 1: REGW is "00", not "01"
 ok a/ok.vbs
-1 passed, 1 failed)",
+1 passed, 1 failed
+b: 0 passed, 1 failed)",
      ""},
     {"several scripts: what cannot be read", "missing.vbs a", "", 2,
      R"(FAIL missing.vbs: cannot open missing.vbs

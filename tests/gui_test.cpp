@@ -4,6 +4,8 @@
 // start-up window against a real HTTP server on the loopback interface.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -200,6 +202,43 @@ TEST_F(Window, AUsersPath) {
     EXPECT_FALSE(w(QStringLiteral("flash"))->isVisible());
     click(QStringLiteral("break"));  // no program address chosen
     EXPECT_TRUE(blinks("break"));
+
+    // A value offered is all selected, also when Dato kept the focus after Alt+A: typing replaces
+    // it (7 typed over 07 is 07, not 077). Alt+A and Enter accept, Escape cancels.
+    QWidget* dato = w(QStringLiteral("dato"));
+    const struct {
+        const char* cell;
+        const char* typed;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    } edits[] = {{"REG_12", "7", Qt::Key_A, Qt::AltModifier},
+                 {"REG_12", "7", Qt::Key_Return, {}},
+                 {"REG_13", "5", Qt::Key_Enter, Qt::KeypadModifier},
+                 {"REG_14", "9", Qt::Key_Escape, {}}};
+    for (const auto& e : edits) {
+        click(QLatin1String(e.cell));
+        QTest::keyClicks(dato, QLatin1String(e.typed));
+        QTest::keyClick(dato, e.key, e.modifiers);
+        QTRY_VERIFY_WITH_TIMEOUT(text(QStringLiteral("dato")).isEmpty(), 1000);  // a button's
+    }                                                                            // key: 100 ms
+    EXPECT_EQ(QApplication::focusWidget(), dato);
+    EXPECT_EQ(text(QStringLiteral("REG_12")) + text(QStringLiteral("REG_13")) +
+                  text(QStringLiteral("REG_14")),
+              "070500");
+}
+
+// Twenty runs of a four-instruction loop, each stopped by a click through the event loop, land
+// at many points of it: the stretches between two looks at the events vary in length.
+TEST_F(Window, StopsLandWhereTheClockSays) {
+    const int loop[] = {0x080C, 0x0086, 0x0A8C, 0x2800};  // movf, movwf, incf, goto
+    std::copy(std::begin(loop), std::end(loop), model.chip.ProgramMemory.begin());
+    std::set<std::string> counts;
+    for (int run = 0; run < 20; ++run) {
+        QTimer::singleShot(20, &view, [this] { click(QStringLiteral("ejecutar")); });
+        click(QStringLiteral("ejecutar"));
+        counts.insert(model.chip.REG(0x0C).text());
+    }
+    EXPECT_GE(counts.size(), 10u);
 }
 
 // Every element of the control table has a widget showing the model's text and state.

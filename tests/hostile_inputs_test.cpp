@@ -140,7 +140,7 @@ TEST(HostileInputs, Runner) {
          1,
          ""},
         {"a FIFO as the listing", listing, "n.vbs", 2,
-         "unknown name \"count\" (the listing p.lst was not read: it is not a regular file)"},
+         "unknown name \"count\": the listing p.lst was not read: it is not a regular file"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -194,6 +194,7 @@ struct Command {
     const ControlInfo* control = nullptr;
     int index = -1;  // element of a control array or listing row; -1 for none
     std::string text;
+    std::string indexName;           // the INDEX as written, when the script named it
     std::int64_t a = 0, b = 0;       // count, yield number, listing range or run end
     std::unique_ptr<Command> inner;  // the command of an `at` line
     std::vector<Waveform::Signal> traced;
@@ -242,6 +243,7 @@ void ParseTarget(Cursor& c, Command& cmd, bool rowOptional, const Symbols& symbo
     if (i < 0 || i > 0xFFFF || !ValidIndex(*info, static_cast<int>(i)))
         throw ScriptError("index " + QuoteWord(w) + " is outside " + std::string(name));
     cmd.index = static_cast<int>(i);
+    if (!std::isdigit(static_cast<unsigned char>(w.front()))) cmd.indexName = w;
 }
 
 std::int64_t OptionalCount(Cursor& c, std::int64_t fallback, std::int64_t least,
@@ -267,6 +269,13 @@ constexpr std::string_view kRunEnds[] = {"none", "breakpoint", "limit", "stop", 
 enum RunEnd : int { kNoRun, kBreakpoint, kLimit, kStop, kEnd, kReturn };
 
 constexpr std::string_view kTraceTooLate = "trace must come before the first step, run or call";
+
+// A line that is no command (blank, a comment) or checks the messages shown (`expect message`).
+bool ChecksMessages(std::string_view line) {
+    Cursor c(line);
+    if (c.atEnd() || c.peek() == '#') return true;
+    return c.word() == "expect" && c.word() == "message";
+}
 
 // Parses one line; nothing for a blank or comment line. Names resolve with `symbols`, the
 // program's as they stand when the line is read. Errors throw ScriptError.
@@ -512,7 +521,9 @@ class BatchRunner::Impl {
     // Names of the program loaded last, from the listing beside its HEX file, and why that
     // listing was refused (a FIFO, a device, too large), if it was.
     Symbols symbols_;
-    std::string listingProblem_;
+    // Why the program loaded last brought no names: the load failed, or its listing was
+    // missing or refused; empty when it brought them.
+    std::string namesMissing_;
     long commands_ = 0;  // commands read so far (the mode line must be the first)
 };
 
@@ -579,13 +590,16 @@ void BatchRunner::Impl::runLines(std::istream& script, long& lineNo) {
         // An editor's UTF-8 byte-order mark is no part of the first command.
         if (lineNo == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        // An unchecked message fails before the next command is even read: a failed load is
+        // the cause of whatever that command would find missing.
+        if (strict && unannounced_ && !ChecksMessages(line)) checkAnnounced();
         std::optional<Command> cmd;
         try {
             cmd = ParseLine(line, lineNo, false, symbols_);
         } catch (const ScriptError& e) {
             failure = "error at line " + std::to_string(lineNo) + ": " + e.what();
-            if (dynamic_cast<const UnknownName*>(&e) && !listingProblem_.empty())
-                failure += " (" + listingProblem_ + ")";
+            if (dynamic_cast<const UnknownName*>(&e) && !namesMissing_.empty())
+                failure += ": " + namesMissing_;
             throw Finished{2};
         }
         if (cmd && cmd->op == Command::Op::Mode) {
@@ -728,9 +742,16 @@ void BatchRunner::Impl::load() {
     if (host.pendingChoice || !chosen || chosen->empty()) return;  // not clicked, or cancelled
     // A new program brings its own names; a failed load leaves none.
     symbols_.clear();
-    listingProblem_.clear();
-    if (failed) return;
-    if (auto s = LoadListingSymbols(*chosen, &listingProblem_)) symbols_ = std::move(*s);
+    namesMissing_.clear();
+    if (failed) {
+        namesMissing_ = "the load at line " + std::to_string(line_) +
+                        " failed: " + JsonString(lastMessage_.value_or(""));
+        return;
+    }
+    if (auto s = LoadListingSymbols(*chosen, &namesMissing_))
+        symbols_ = std::move(*s);
+    else if (namesMissing_.empty())
+        namesMissing_ = "there is no listing " + ListingPathFor(*chosen);
 }
 
 void BatchRunner::Impl::pressRunInYield(long line) {
@@ -1017,8 +1038,10 @@ void BatchRunner::Impl::expect(const Command& cmd) {
         actual = info.kind == Kind::Check ? std::to_string(c.value()) : c.text();
     }
     if (actual == cmd.text) return;
-    fail(1, "expect failed at line " + std::to_string(cmd.line) + ": " + NameOf(info, cmd.index) +
-                " is " + QuoteWord(actual) + ", not " + QuoteWord(cmd.text));
+    // A named element is quoted as the script named it (PORTB, count, RB0).
+    const std::string name = cmd.indexName.empty() ? NameOf(info, cmd.index) : cmd.indexName;
+    fail(1, "expect failed at line " + std::to_string(cmd.line) + ": " + name + " is " +
+                QuoteWord(actual) + ", not " + QuoteWord(cmd.text));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <ios>
 #include <istream>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <streambuf>
@@ -27,6 +28,19 @@ namespace {
 
 constexpr std::string_view kUsage =
     "usage: vintrel-batch [--strict] [--chip] [--junit FILE] [--vcd FILE] [SCRIPT...]\n";
+constexpr std::string_view kHelp =
+    "Runs the vintrel PIC16F84 simulator's panel from scripts (standard input without SCRIPT,\n"
+    "or for -). With several scripts, or --junit, prints a line per script and a summary.\n"
+    "\n"
+    "  --strict      a message box the script does not check with `expect message` fails it\n"
+    "  --chip        run the programs as on the chip: Timer0 by cycles, interrupts, watchdog\n"
+    "  --junit FILE  write a JUnit XML report, one test case per script\n"
+    "  --vcd FILE    write a waveform (Value Change Dump) of the pins and traced registers\n"
+    "  --help        print this help;  --version  print the version\n"
+    "  --            what follows are scripts\n"
+    "\n"
+    "Exit status: 0 every script passed, 1 a script failed, 2 an error.\n"
+    "The script language: man vintrel-batch, and the README in /usr/share/doc/vintrel.\n";
 
 // Output kept for the report: the first kCap bytes and a count of the rest, so that a script
 // printing without end cannot exhaust memory.
@@ -126,10 +140,14 @@ std::string JUnitHead(std::size_t tests, int failures, int errors, double second
            tag("<testsuite name=\"vintrel-batch\"" + counts + " skipped=\"0\"") + "\n";
 }
 
+// The folder groups the scripts (a student's, a module's).
+std::string FolderOf(const std::string& script) {
+    const std::filesystem::path parent = std::filesystem::path(script).parent_path();
+    return parent.empty() ? std::string(".") : parent.string();
+}
+
 void WriteJUnitCase(std::ostream& xml, const ScriptResult& r) {
-    // The folder groups the scripts (a student's, a module's); the name is the path given.
-    const std::filesystem::path parent = std::filesystem::path(r.name).parent_path();
-    const std::string folder = parent.empty() ? std::string(".") : parent.string();
+    const std::string folder = FolderOf(r.name);  // the name is the path given
     xml << "    <testcase classname=\"" << XmlAttribute(folder) << "\" name=\""
         << XmlAttribute(r.name) << "\" time=\"" << Seconds(r.seconds) << "\">\n";
     if (r.status != 0) {
@@ -306,6 +324,9 @@ int RunSuite(const SuiteOptions& o, std::istream& in, std::ostream& out, std::os
         report.emplace(o.junit);
     }
     int status = 0, passed = 0;
+    // Passed and failed by folder, and the folders in the order they come.
+    std::map<std::string, std::pair<int, int>> byFolder;
+    std::vector<std::string> folders;
     for (const std::string& path : o.scripts) {
         CappedBuffer outBuf, errBuf;
         std::ostream scriptOut(&outBuf), scriptErr(&errBuf);
@@ -320,10 +341,20 @@ int RunSuite(const SuiteOptions& o, std::istream& in, std::ostream& out, std::os
         }
         out.flush();
         status = std::max(status, r.status);
+        const auto [counts, fresh] = byFolder.try_emplace(FolderOf(r.name));
+        if (fresh) folders.push_back(counts->first);
+        ++(r.status == 0 ? counts->second.first : counts->second.second);
         if (report) report->add(r);
     }
     out << passed << " passed, " << o.scripts.size() - static_cast<std::size_t>(passed)
         << " failed\n";
+    // A class's folders: where the failures are.
+    if (folders.size() > 1) {
+        for (const std::string& folder : folders) {
+            const auto [ok, failed] = byFolder[folder];
+            if (failed > 0) out << folder << ": " << ok << " passed, " << failed << " failed\n";
+        }
+    }
     out.flush();
     if (report && !report->finish()) {
         err << "vintrel-batch: cannot write " << o.junit << '\n';
@@ -441,7 +472,10 @@ int BatchMain(const std::vector<std::string>& args, const std::string& appPath, 
             }
             o.vcd = a == "--vcd" ? args[++i] : a.substr(6);
         } else if (options && (a == "--help" || a == "-h")) {
-            out << kUsage;
+            out << kUsage << kHelp;
+            return 0;
+        } else if (options && a == "--version") {
+            out << "vintrel-batch " << VINTREL_VERSION << '\n';
             return 0;
         } else if (options && a.size() > 1 && a[0] == '-') {
             err << "vintrel-batch: unknown option " << a << '\n' << kUsage;

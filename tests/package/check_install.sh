@@ -25,6 +25,8 @@ if [ "${2:-}" = deb ]; then
   for d in gputils xdg-utils qt6-translations-l10n libqt6widgets6 libc6; do
     grep -q "$d" <<<"$depends" || { echo "Depends lacks $d: $depends"; fail=1; }
   done
+  version=$("$1/bin/vintrel-batch" --version)
+  [ "$version" = "vintrel-batch $(dpkg-deb -f "$deb" Version)" ] || { echo "version: $version"; fail=1; }
   # What Debian's own checker says of the package: no error and no warning.
   if command -v lintian >/dev/null && ! report=$(lintian --fail-on error,warning "$deb" 2>&1); then
     grep -v 'root privileges' <<<"$report"; echo "lintian fails the package"; fail=1
