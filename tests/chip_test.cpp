@@ -88,41 +88,33 @@ TEST(Executor, EveryWordFromSeededStatesAsTheModelRunsIt) {
 
 using State = std::map<std::string, std::string>;
 
-std::string Bits(const Control* pins, int n, bool enabled) {
-    int v = 0;
-    for (int i = 0; i < n; ++i)
-        v |= (enabled ? pins[i].enabled() : pins[i].value() != 0) << i;
-    return HexPad(v, 2);
-}
-
-// Every observable of the chip by a short key: "W", "PC", data addresses "00".."4F", "81".."89",
-// stack "s0".."s7", EEPROM "e00".."e3F", pins "pa"/"pb" (levels) and "pae"/"pbe" (inputs), and
-// the module state and displays.
+// Every observable of the chip by a short key: "W", "PC", "I" (INDF), data addresses "00".."4F",
+// "81".."89", stack "s0".."s7", EEPROM "e00".."e3F", pin levels "pa"/"pb" and inputs "pae"/"pbe",
+// and the module state and displays.
 State Snapshot(const Chip& c) {
     State s{{"W", c.REGW.text()}, {"PC", c.RegPC.text()}, {"I", c.INDF.text()}};
     for (int k = 0; k < 256; ++k)
         if (Chip::IsRegKey(k)) s[HexPad(k, 2)] = c.REG(k).text();
-    for (int i = 0; i < kStackLevels; ++i)
-        s["s" + std::to_string(i)] = c.pila[static_cast<std::size_t>(i)].text();
-    for (int i = 0; i < kEepromCells; ++i)
-        s["e" + HexPad(i, 2)] = c.EE[static_cast<std::size_t>(i)].text();
-    s["pa"] = Bits(c.PA.data(), 5, false);
-    s["pae"] = Bits(c.PA.data(), 5, true);
-    s["pb"] = Bits(c.PB.data(), 8, false);
-    s["pbe"] = Bits(c.PB.data(), 8, true);
-    s["a4v"] = std::to_string(c.PA[4].visible());
-    s["sl"] = std::to_string(c.estsleep.value());
-    s["cy"] = std::to_string(c.CycleCount);
-    s["x"] = std::to_string(c.ExtraCycle);
-    s["pre"] = std::to_string(c.PrescalerCount);
-    s["ul"] = std::to_string(c.EepromUnlock);
-    s["clk"] = c.SENTIM.text();
-    s["div"] = c.divtim.text();
-    s["wd"] = c.WATCHDOG.text();
+    for (std::size_t i = 0; i < kEepromCells; ++i)
+        s["e" + HexPad(int(i), 2)] = c.EE[i].text();
+    int pa = 0, pae = 0, pb = 0, pbe = 0;
+    for (int i = 0; i < 8; ++i) {
+        const auto n = static_cast<std::size_t>(i);
+        s["s" + std::to_string(i)] = c.pila[n].text();
+        if (i < 5) pa |= (c.PA[n].value() != 0) << i, pae |= c.PA[n].enabled() << i;
+        pb |= (c.PB[n].value() != 0) << i, pbe |= c.PB[n].enabled() << i;
+    }
+    // clang-format off
+    s["a4v"] = std::to_string(c.PA[4].visible()); s["sl"] = std::to_string(c.estsleep.value());
+    s["cy"] = std::to_string(c.CycleCount); s["x"] = std::to_string(c.ExtraCycle);
+    s["pre"] = std::to_string(c.PrescalerCount); s["ul"] = std::to_string(c.EepromUnlock);
+    s["clk"] = c.SENTIM.text(); s["div"] = c.divtim.text(); s["wd"] = c.WATCHDOG.text();
     s["tk"] = std::to_string(c.TOCKI.enabled());
+    s["pa"] = HexPad(pa, 2); s["pae"] = HexPad(pae, 2);
+    s["pb"] = HexPad(pb, 2); s["pbe"] = HexPad(pbe, 2);
     s["rp"] = c.RP[0].color() == ColorRole::Cell   ? "0"
-              : c.RP[1].color() == ColorRole::Cell ? "1"
-                                                   : "-";
+              : c.RP[1].color() == ColorRole::Cell ? "1" : "-";
+    // clang-format on
     return s;
 }
 

@@ -44,7 +44,7 @@ inline std::string Differences(const Chip& c, const PicModel& m) {
         if (cell.isHex(width) ? cell.hexValue() == want
                               : cell.textIs(want < 0 ? "---" : HexPad(want, width)))
             return;
-        d += std::string(what) + " " + std::to_string(index) + " is " + cell.text() + "; ";
+        d += std::string(what) + " " + HexPad(index, 2) + " is " + cell.text() + "; ";
     };
     for (int key = 1; key < 256; ++key)
         if (PicModel::HasCell(key)) hex("REG", key, c.REG(key), m.cell[std::size_t(key)], 2);

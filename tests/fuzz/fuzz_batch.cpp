@@ -29,18 +29,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     program.write(":" + vintrel::HexPad(2 * count, 2) + "000000" + words +
                   vintrel::HexPad(-sum, 2) + (in.chance(32) ? "\n" : "\n:00000001FF\n"));
 
-    static const char* kLines[] = {"click eje1", "click por",    "click MCLR",    "show RegPC",
-                                   "show run",   "click break",  "click TOCKI",   "state",
-                                   "step 3",     "run 7",        "click PB 1",    "select prg 2",
-                                   "click REGW", "type dato 5A", "click aceptar", "click RegPC"};
-    // A line, its status when it fails (expects whose truth holds whatever the program does).
+    // clang-format off
+    static const char* kLines[] = {
+        "click eje1", "click por", "click MCLR", "show RegPC", "show run", "click break",
+        "click TOCKI", "state", "step 3", "run 7", "click PB 1", "select prg 2", "click REGW",
+        "type dato 5A", "click aceptar", "click RegPC"};
+    // A line, and its status when it fails (expects whose truth holds whatever the program does).
     static const std::pair<const char*, int> kChecks[] = {
-        {"expect REG 7 --", 0},   {"expect REG 0 **", 0},
-        {"expect RP 1 RP=01", 0}, {"expect REG 7 00", 1},
-        {"expect RP 1 RP=10", 1}, {"frobnicate", 2},
-        {"step -1", 2},           {"run 0", 2},
-        {"at 0 step", 2},         {"at 1 at 1 step", 2},
-        {"click nothing", 2},     {"select eje1", 2}};
+        {"expect REG 7 --", 0}, {"expect REG 0 **", 0}, {"expect RP 1 RP=01", 0},
+        {"expect REG 7 00", 1}, {"expect RP 1 RP=10", 1}, {"frobnicate", 2}, {"step -1", 2},
+        {"run 0", 2}, {"at 0 step", 2}, {"at 1 at 1 step", 2}, {"click nothing", 2},
+        {"select eje1", 2}};
+    // clang-format on
     std::vector<std::string> lines = {"load " + program.path(), "click por", "expect RegPC 000"};
     int status = 0;
     std::size_t failing = 0;  // the 1-based line of the first failure
@@ -68,20 +68,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     err.str({});
     std::istringstream script(text);
     const int got = runner.run(script);
-    const std::string o = out.str(), e = err.str(), at = " at line " + std::to_string(failing);
-    const std::string& failure = runner.failure();
+    const std::string o = out.str(), e = err.str(), failure = runner.failure();
+    const std::string at =
+        (status == 1 ? "expect failed at line " : "error at line ") + std::to_string(failing) + ":";
     const auto& chip = runner.form().chip;
     std::string fault;
     if (got != status)
         fault = "status " + std::to_string(got) + ", not " + std::to_string(status);
-    else if (status == 2 ? e.rfind("error" + at + ":", 0) != 0 : !e.empty())
+    else if (status ? failure.rfind(at, 0) != 0 || (o + e).find(failure) == o.npos
+                    : !failure.empty())
+        fault = "the failure is " + failure;
+    else if (status == 2 ? e.rfind(at, 0) != 0 : !e.empty())
         fault = "the error output";
-    else if (status != 0 &&
-             (failure.rfind(status == 1 ? "expect failed" + at : "error" + at, 0) != 0 ||
-              (o + e).find(failure) == std::string::npos))
-        fault = "failure() is " + failure;
-    else if (status == 0 && !failure.empty())
-        fault = "failure() after success";
     else if (runner.form().running())
         fault = "a run outlived the script";
     else if (!chip.RegPC.isHex(3) || chip.REG(2).hexValue() != (chip.RegPC.hexValue() & 0xFF) ||
