@@ -81,6 +81,10 @@ TEST(Loader, MessagesAndWhatStaysStored) {
     };
     const fs::path dir = fs::temp_directory_path() / ("vintrel-hex-" + std::to_string(getpid()));
     fs::create_directories(dir);
+    const struct Cleanup {  // also when an assertion ends the test early
+        fs::path dir;
+        ~Cleanup() { fs::remove_all(dir); }
+    } cleanup{dir};
     for (const LoadCase& c : cases) {
         std::string text;
         for (const auto& l : c.lines)
@@ -155,7 +159,6 @@ TEST(Loader, MessagesAndWhatStaysStored) {
     }
     ::alarm(0);
     EXPECT_EQ(p.lastFilter, "Archivos hexadecimales (*.hex)|*.hex|Todos los archivos (*.*)|*.*");
-    fs::remove_all(dir);
 }
 
 // Both ends of every range of "&Aceptar": a value inside is written and empties the panel; one
