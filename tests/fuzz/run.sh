@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and runs each for a bounded time (default 60 s each).
 # New inputs go to a scratch corpus and the seed corpus in tests/fuzz/corpus is only read;
-# with MERGE=1 the seeds and the new inputs that add coverage (libFuzzer's -merge=1) replace it.
+# with MERGE=1 the seeds and the new inputs that add an edge (libFuzzer's -merge=1) replace it.
 # Usage: [MERGE=1] tests/fuzz/run.sh [SECONDS] [TARGET...]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
@@ -32,7 +32,7 @@ for t in "${targets[@]}"; do
     "$scratch/log" | tail -n 3
   if [ "${MERGE:-0}" = 1 ]; then
     mkdir "$scratch/merged"
-    "$build/fuzz/$t" -merge=1 "$scratch/merged" "$seeds" "$scratch/new" 2>/dev/null
+    "$build/fuzz/$t" -merge=1 -use_counters=0 "$scratch/merged" "$seeds" "$scratch/new" 2>/dev/null
     rm -rf "$seeds" && mv "$scratch/merged" "$seeds"
     echo "corpus: $(ls "$seeds" | wc -l) inputs"
   fi
