@@ -1,12 +1,15 @@
-// The panel's tables: every message of the HEX loader with what stays stored, and both ends of
-// every range of the Modificar panel.
+// The panel: every message of the HEX loader with what stays stored and what the listing shows
+// (fuzz_hex's round trip states the silent loads), both ends of every range of the Modificar
+// panel, and the run loop against single steps.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -44,8 +47,6 @@ struct LoadCase {
 
 TEST(Loader, MessagesAndWhatStaysStored) {
     const LoadCase cases[] = {
-        {{kGood, kEnd}, {}, "0=3001"},
-        {{kGood + "\r\n" + Rec(2, 2, 0, "0230") + "\r" + kEnd}, {}, "0=3001 1=3002"},
         {{kGood}, {kNoEnd}, "0=3001"},
         {{Rec(2, 0, 0, "0130", true), kEnd}, {kSum}, "0=3001"},
         {{Rec(2, 0, 0, "0130", true)}, {kNoEnd, kSum}, "0=3001"},
@@ -59,25 +60,18 @@ TEST(Loader, MessagesAndWhatStaysStored) {
         {{Rec(2, 0x4008, 0, "0000"), kEnd}, {kAddress}, ""},
         {{Rec(2, 0x41FE, 0, "0000"), kEnd}, {kAddress}, ""},
         {{Rec(2, 0x4280, 0, "0000"), kEnd}, {kAddress}, ""},
-        {{Rec(2, 0x07FC, 0, "0130"), kEnd}, {}, "3FE=3001"},
         {{Rec(2, 0x0800, 0, "0000"), kEnd}, {kRead}, ""},
+        {{Rec(2, 0x0FFC, 0, "0000"), kEnd}, {kRead}, ""},
         {{Rec(4, 0x07FE, 0, "01300230"), kEnd}, {kRead}, "3FF=3001"},
         {{Rec(4, 0x427E, 0, "12003400"), kEnd}, {kRead}, "e3F=12"},
         {{":000000000", kEnd}, {kRead}, ""},
         {{}, {kRead}, ""},
-        // ID words and the configuration word: no checksum, only bit 2 of the low byte counts
-        {{Rec(8, 0x4000, 0, "0100020003000400", true), Rec(2, 0x4006, 0, "0F00", true), kEnd},
-         {},
-         ""},
+        // the configuration word: no checksum, only bit 2 of the low byte counts
         {{Rec(2, 0x400E, 0, "F93F", true), kEnd}, {}, "wd=0"},
-        {{Rec(2, 0x400E, 0, "0400"), kEnd}, {}, "wd=1"},
-        {{Rec(2, 0x400E, 0, "FB00"), kEnd}, {}, "wd=0"},
         {{Rec(8, 0x4200, 0, "1200340056007800", true), kEnd},
          {kSum},
          "e00=12 e01=34 e02=56 e03=78"},
-        // word address and count rounded half to even; a byte count of 1 makes no word
-        {{Rec(2, 5, 0, "3412"), kEnd}, {}, "2=1234"},
-        {{Rec(2, 7, 0, "3412"), kEnd}, {}, "4=1234"},
+        // a field shorter than its count reads 0; a byte count of 1 makes no word
         {{Rec(3, 0, 0, "341278"), kEnd}, {}, "0=1234 1=0078"},
         {{":0100000034CB", kEnd}, {kSum}, ""},
         // a line no record can be (past 1024 characters) is a malformed record
@@ -87,6 +81,10 @@ TEST(Loader, MessagesAndWhatStaysStored) {
     };
     const fs::path dir = fs::temp_directory_path() / ("vintrel-hex-" + std::to_string(getpid()));
     fs::create_directories(dir);
+    const struct Cleanup {  // also when an assertion ends the test early
+        fs::path dir;
+        ~Cleanup() { fs::remove_all(dir); }
+    } cleanup{dir};
     for (const LoadCase& c : cases) {
         std::string text;
         for (const auto& l : c.lines)
@@ -111,11 +109,13 @@ TEST(Loader, MessagesAndWhatStaysStored) {
             else
                 words[static_cast<std::size_t>(HexValue(t.substr(0, eq)))] = v;
         }
+        // A breakpoint shown on a word the load leaves as it was, as when loading a file again.
+        f.prg.select(5);
+        f.break_Click();
         f.chip.ProgramMemory.fill(0x2FFF);
         for (auto& e : f.chip.EE)
             e.setText("FF");
         f.chip.WATCHDOG.setValue(c.stored.find("wd=") == std::string::npos ? 1 : !wd);
-        f.Breakpoints[7] = 1;
         p.pendingChoice = c.lines.empty() && c.messages.size() == 1 ? path + ".missing" : path;
         f.cargar_Click();
 
@@ -128,18 +128,19 @@ TEST(Loader, MessagesAndWhatStaysStored) {
             EXPECT_EQ(p.lastAlign,
                       c.messages.back() == kRead ? MessageAlign::Default : MessageAlign::Right);
         }
-        for (int a = 0; a < kProgramWords; ++a)
+        for (int a = 0; a < kProgramWords; ++a) {
             ASSERT_EQ(f.chip.ProgramMemory[static_cast<std::size_t>(a)],
                       words[static_cast<std::size_t>(a)])
                 << "word " << a;
+            ASSERT_EQ(f.Breakpoints[static_cast<std::size_t>(a)], 0);
+            ASSERT_EQ(f.prg.row(a), f.RowText(a, false));
+        }
         for (int i = 0; i < kEepromCells; ++i)
             EXPECT_EQ(f.chip.EE[static_cast<std::size_t>(i)].text(),
                       ee[static_cast<std::size_t>(i)])
                 << "cell " << i;
         EXPECT_EQ(f.chip.WATCHDOG.value(), wd);
         EXPECT_EQ(f.chip.WDT.enabled(), wd == 1);
-        EXPECT_EQ(f.Breakpoints[7], 0);
-        EXPECT_EQ(f.prg.row(0), f.RowText(0, false));
     }
     // An empty file fails to read, and so does anything that is not a regular file: a FIFO
     // without a writer would block the open, /dev/zero would never end.
@@ -158,7 +159,6 @@ TEST(Loader, MessagesAndWhatStaysStored) {
     }
     ::alarm(0);
     EXPECT_EQ(p.lastFilter, "Archivos hexadecimales (*.hex)|*.hex|Todos los archivos (*.*)|*.*");
-    fs::remove_all(dir);
 }
 
 // Both ends of every range of "&Aceptar": a value inside is written and empties the panel; one
@@ -167,17 +167,20 @@ TEST(Modificar, Ranges) {
     struct Case {
         const char* target;
         const char* value;
-        const char* written;  // the target's text afterwards; null: refused
+        const char* written;     // the target's text afterwards; null: refused
+        const char* pc = "010";  // RegPC afterwards (PCL follows it), unless PC is the target
     };
+    // clang-format off
     const Case cases[] = {
-        {"W", "FF", "FF"},      {"W", "00", "00"},          {"W", "100", nullptr},
-        {"W", "", "00"},        {"W", " 0003c ", "3C"},     {"W", "12345", nullptr},
-        {"D-0C", "FF", "FF"},   {"D-4F", "0", "00"},        {"D-0C", "100", nullptr},
-        {"D-89", "AB", "AB"},   {"D-00", "05", "05"},       {"E-00", "FF", "FF"},
-        {"E-3F", "0", "00"},    {"E-3F", "100", nullptr},   {"P-000", "3FFF", "3FFF"},
+        {"W", "FF", "FF"}, {"W", "00", "00"}, {"W", "100", nullptr}, {"W", "", "00"},
+        {"W", " 0003c ", "3C"}, {"W", "12345", nullptr}, {"D-0C", "FF", "FF"}, {"D-4F", "0", "00"},
+        {"D-0C", "100", nullptr}, {"D-89", "AB", "AB"}, {"D-00", "05", "05"}, {"E-00", "FF", "FF"},
+        {"E-3F", "0", "00"}, {"E-3F", "100", nullptr}, {"P-000", "3FFF", "3FFF"},
         {"P-3FF", "0", "0000"}, {"P-3FF", "4000", nullptr}, {"PC", "3FF", "3FF"},
-        {"PC", "0", "000"},     {"PC", "400", nullptr},
+        {"PC", "0", "000"}, {"PC", "400", nullptr}, {"D-0A", "03", "03", "310"},
+        {"D-02", "A5", "A5", "0A5"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.target) + " " + c.value);
         ScriptedPlatform p;
@@ -185,6 +188,7 @@ TEST(Modificar, Ranges) {
         f.chip.REGW.setHex(0x11, 2);
         f.chip.ProgramMemory[0x3FF] = 0x1111;
         f.chip.EE[63].setHex(0x11, 2);
+        f.chip.RegPC.setHex(0x010, 3);
         const std::string t = c.target;
         const int a = t.size() > 2 ? static_cast<int>(HexValue(t.substr(2))) : 0;
         Control* cell = t == "W"      ? &f.chip.REGW
@@ -205,22 +209,79 @@ TEST(Modificar, Ranges) {
         const std::string before = text();
         f.dato.setText(c.value);
         f.aceptar_Click();
-        if (c.written) {
-            EXPECT_EQ(text(), c.written);
-            EXPECT_EQ(f.direc.text(), "");
-            EXPECT_EQ(f.dato.text(), "");
-            EXPECT_TRUE(p.events.empty());
-            if (!cell) {
-                EXPECT_EQ(f.prg.row(a), f.RowText(a, false));
-            }
-        } else {
-            EXPECT_EQ(text(), before);
-            EXPECT_EQ(p.events, std::vector<std::string>{"beep"});
-            EXPECT_EQ(f.direc.text(), t);
-            EXPECT_EQ(f.dato.text(), c.value);
+        if (t != "PC") {
+            EXPECT_EQ(f.chip.RegPC.text(), c.pc);
+        }
+        EXPECT_EQ(f.chip.REG(2).text(), f.chip.RegPC.text().substr(1));
+        EXPECT_EQ(text(), c.written ? c.written : before);
+        EXPECT_EQ(p.events, std::vector<std::string>(c.written ? 0 : 1, "beep"));
+        EXPECT_EQ(f.direc.text(), c.written ? "" : t);
+        EXPECT_EQ(f.dato.text(), c.written ? "" : c.value);
+        if (!c.written) {
             EXPECT_EQ(f.dato.selLength(), static_cast<int>(std::string(c.value).size()));
             EXPECT_EQ(f.focus(), &f.dato);
+        } else if (!cell) {
+            EXPECT_EQ(f.prg.row(a), f.RowText(a, false));
         }
+    }
+}
+
+// A host whose every yield promises `idle` more with nothing to do: the run takes bursts.
+struct IdlePlatform : ScriptedPlatform {
+    std::int64_t idle = 0;
+    std::int64_t idleYields() override { return idle; }
+};
+
+// What a step leaves on the panel.
+std::string Panel(const Form1& f) {
+    std::string s = f.chip.REGW.text() + f.chip.RegPC.text() + f.chip.ciclos.text() + "|";
+    for (int key = 0; key < 256; ++key)
+        if (Chip::IsRegKey(key)) s += f.chip.REG(key).text();
+    for (const auto& level : f.chip.pila)
+        s += level.text();
+    return s + "|" + f.chip.INDF.text() + std::to_string(f.prg.selected());
+}
+
+// A run, in steps or in bursts short and long, stops before a breakpoint in the state single
+// steps reach and leaves the Modificar panel as it was; a step clears the pass over the breakpoint,
+// so the next run stops at once and the one after passes it once.
+TEST(RunLoop, StopsWhereSingleStepsGoAndPassesABreakpointOnce) {
+    // 000 CALL 004; 001 INCFSZ 20,F; 002 RETURN, from an empty stack to 000; 003 GOTO 003;
+    // 004 RETURN to 001: 256 rounds, then 003.
+    const int program[] = {0x2004, 0x0FA0, 0x0008, 0x2803, 0x0008};
+    ScriptedPlatform q;
+    Form1 steps(q);
+    std::copy(std::begin(program), std::end(program), steps.chip.ProgramMemory.begin());
+    while (steps.chip.RegPC.text() != "003")
+        steps.eje1_Click();
+    std::vector<std::string> want = {Panel(steps)};
+    for (int i = 0; i < 2; ++i) {
+        steps.eje1_Click();
+        want.push_back(Panel(steps));
+    }
+    for (const std::int64_t idle : {0, 5, 1000}) {
+        SCOPED_TRACE(idle);
+        IdlePlatform p;
+        p.idle = idle;
+        Form1 f(p);
+        p.onYield = [&] {
+            if (p.yields % 20000 == 0) f.ejecutar_Click();  // a run that would not stop
+        };
+        std::copy(std::begin(program), std::end(program), f.chip.ProgramMemory.begin());
+        f.listaprog();
+        f.prg.select(3);
+        f.break_Click();
+        f.REGW_Click();
+        f.ejecutar_Click();
+        EXPECT_EQ(Panel(f), want[0]);
+        EXPECT_EQ(f.direc.text(), "W");
+        f.eje1_Click();
+        f.ejecutar_Click();
+        EXPECT_EQ(Panel(f), want[1]);
+        f.ejecutar_Click();
+        EXPECT_EQ(Panel(f), want[2]);
+        EXPECT_EQ(f.ejecutar.text(), "&Ejecutar");
+        EXPECT_TRUE(f.eje1.enabled());
     }
 }
 
