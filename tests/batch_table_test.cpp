@@ -1,8 +1,9 @@
 // vintrel-batch as one table of scripts and what they print: each row runs in-process through
-// BatchMain in a scratch folder holding the data files of tests/batch and the row's own files.
+// BatchMain in a scratch folder holding the data files of tests/batch (programs assembled by
+// gpasm, their source in the listings; chip/ for chip mode) and the row's own files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -19,8 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // `script` is standard input up to the first "=== PATH" line, which starts a file of the scratch
-// folder (and so on). A --junit report is appended to the output the same way, its times blank.
-// The scripts of a/ and b/ in tests/batch serve the rows with several scripts.
+// folder (a FIFO when its text is "|fifo"), and so on. The files named after --junit (times
+// blanked) and --vcd (from its first change on) are appended to the output the same way.
 struct Row {
     const char* name;
     const char* args;
@@ -29,6 +30,12 @@ struct Row {
     const char* out;
     const char* err;
 };
+
+#define SET_W_81 "click REGW\ntype dato 81\nclick aceptar\n"
+// After `trace PCL count`, W = 81h and `call deep 2`: the steps of double and two returns.
+#define STEPS_VCD                                                               \
+    "#2000\nb00000110 .\n#4000\nb00000111 .\nb10000001 /\n#5000\nb00001000 .\n" \
+    "#6000\nb00001010 .\n#8000\nb00000000 .\n"
 
 const Row kRows[] = {
     {"a program's road: a load, steps, CALL and RETURN", "",
@@ -55,7 +62,7 @@ const Row kRows[] = {
      "expect prg 4 004 *\t0D8F\tRLF 0F\n"
      "load loop.hex\nexpect prg 4 004\t0D8F\tRLF 0F\n",
      0, R"(beep)", ""},
-    {"the panel: Modificar, PCLATH, SLEEP and the watchdog, pins, T0CKI", "",
+    {"the panel: Modificar, PCLATH, SLEEP and the watchdog, pins by number and name, T0CKI", "",
      "click REG 0x86\nexpect dato FF\n"
      "click REG 10\ntype dato 03\nclick aceptar\nexpect RegPC 300\n"
      "click RegPC\ntype dato 2A5\nclick aceptar\nexpect REG 2 A5\n"
@@ -64,9 +71,9 @@ const Row kRows[] = {
      "select prg 0\ntype dato 0063\nclick aceptar\nstep\nexpect estsleep 1\n"
      "step 3\nexpect ciclos 2\n"
      "click WDT\nclick WATCHDOG\nclick WDT\nexpect estsleep 0\nexpect RegPC 002\n"
-     "click PA 4\nclick PB 7\nclick REG 134\ntype dato 0F\nclick aceptar\nclick PB 7\n"
-     "click PB 0\nselect prg 2\ntype dato 0806\nclick aceptar\nstep\nexpect REGW 01\n"
-     "click REG 0x81\ntype dato 07\nclick aceptar\nclick TOCKI\nshow PA 4\n",
+     "click PA RA4\nclick PB 7\nclick REG 134\ntype dato 0F\nclick aceptar\nclick PB RB7\n"
+     "click PB RB0\nselect prg 2\ntype dato 0806\nclick aceptar\nstep\nexpect REGW 01\n"
+     "click REG 0x81\ntype dato 07\nclick aceptar\nclick TOCKI\nshow PA RA4\n",
      0, R"(ignored WDT
 ignored PA[4]
 ignored PB[7]
@@ -147,6 +154,10 @@ unexpected message at line 1: "Error en lectura")",
      "click REGW\r\ntype dato \t A B \t\r\nexpect dato A B \t\r\ntype dato 34\r\r\nexpect dato "
      "34\r\n",
      1, R"(expect failed at line 5: dato is "34\r", not "34")", ""},
+    {"an editor's byte-order mark before the first command", "",
+     "\xEF\xBB\xBF"
+     "expect REGW 00",
+     0, "", ""},
     {"names: registers, a program's, at lines; a cancelled load keeps them, a failed one not", "",
      "show REG OPTION_REG\nexpect REG EECON1 00\n"
      "load loop.hex\nselect prg loop\nexpect direc P-002\nlisting start loop\n"
@@ -167,12 +178,125 @@ listing loop)",
     {"names: every page of a symbol table, up to the memory map", "",
      "load pages.hex\nselect prg done\nexpect direc P-00B\nexpect REG count 00\nshow prg after\n",
      2, "", R"(error at line 5: unknown name "after")"},
+    {"names: a FIFO as the listing is not read", "",
+     "load p.hex\nshow REG count\n=== p.hex\n"
+     ":00000001FF\n=== p.lst\n|fifo",
+     2, "",
+     "error at line 2: unknown name \"count\": the "
+     "listing p.lst was not read: it is not a regular file"},
     {"an error ends the script after what came before", "",
      "show ciclos\n"
      "at 5 show REGW\nat 3 bogus\nrun 10\n",
      2,
      R"({"name":"ciclos","text":"0","enabled":true,"visible":true,"hint":"Ciclos de Instrucción transcurridos"})",
      R"(error at line 3: unknown command "bogus")"},
+
+    // ---- call: W and a register in and out; the return leaves the PC and the stack as they were
+    {"call: a return", "",
+     "load calls.hex\nclick REGW\ntype dato 05\nclick aceptar\ncall double\nexpect run return\n"
+     "expect REGW 0A\nexpect REG count 05\nexpect RegPC 000\nexpect pila 0 ---\nshow run\n",
+     0, R"({"name":"call","ended":"return","cycles":4})", ""},
+    {"call: deep takes 8 cycles with its nested call, so 7 is a limit", "",
+     "load calls.hex\ncall deep 7\nexpect run limit\ncall deep 8\nexpect run return\nshow run\n", 0,
+     R"({"name":"call","ended":"return","cycles":8})", ""},
+    {"call: a routine that never returns stops from the limit on, its frame on the stack", "",
+     "load calls.hex\ncall spin 9\nshow run\nexpect RegPC 00B\nexpect pila 0 000\n", 0,
+     R"({"name":"call","ended":"limit","cycles":10})", ""},
+    {"call: a breakpoint inside stops it, one on the routine's first word does not", "",
+     "load calls.hex\nselect prg double\nclick break\ncall deep\nexpect run breakpoint\n"
+     "expect RegPC 006\nshow run\ncall double\nexpect run return\n",
+     0, R"({"name":"call","ended":"breakpoint","cycles":2})", ""},
+    {"call: all 8 stack levels in use", "",
+     "call 5 1\ncall 5 1\ncall 5 1\ncall 5 1\ncall 5 1\ncall 5 1\ncall 5 1\ncall 5 1\ncall 5\n", 2,
+     "", "error at line 9: call needs a free stack level, and all 8 are in use"},
+    {"trace after a step", "", "step\ntrace W", 2, "",
+     "error at line 2: trace must come before the first step, run or call"},
+
+    // ---- --vcd: pins, W and a register at 1 µs a cycle; a reset restarts the chip's count, not
+    // the waveform's time; a failed expect keeps the file
+    {"--vcd: pins, W and a register", "--vcd w.vcd",
+     "load calls.hex\ntrace W count W\n" SET_W_81 "call setb\nclick MCLR\ncall double\n"
+     "expect REGW 01\n",
+     1,
+     "expect failed at line 9: REGW is \"02\", not \"01\"\n=== w.vcd\n#5000\n1&\n1-\n#8000\n"
+     "b10000001 /\n#9000\nb00000010 .",
+     ""},
+    {"--vcd: twice the frequency, half the time", "--vcd w.vcd",
+     "load calls.hex\ntype FREC 8000\n" SET_W_81 "call setb\n", 0, "=== w.vcd\n#2500\n1&\n1-", ""},
+    {"--vcd: single steps", "--vcd w.vcd",
+     "load calls.hex\ntrace PCL count\n" SET_W_81 "call deep 2\nstep 6\n", 0,
+     "=== w.vcd\n" STEPS_VCD, ""},
+    {"--vcd: a run's bursts record what single steps record, PCL included", "--vcd=w.vcd",
+     "load calls.hex\ntrace PCL count\n" SET_W_81 "call deep 2\nrun 6\n", 0,
+     "=== w.vcd\n" STEPS_VCD, ""},
+    {"--vcd: an error leaves no waveform, not even an older one", "--vcd w.vcd",
+     "type FREC 0\nstep\n=== w.vcd\nold", 2, "",
+     "error at line 2: a waveform needs FREC from 1 to 4000000 kHz, not \"0\""},
+    {"--vcd: a folder", "--vcd a", "state", 2, "", "vintrel-batch: cannot write a: it is a folder"},
+    {"--vcd: a missing folder", "--vcd no/w.vcd", "state", 2, "",
+     "vintrel-batch: cannot write no/w.vcd: No such file or directory"},
+    {"--vcd twice", "--vcd w.vcd --vcd w.vcd", "", 2, "", "vintrel-batch: --vcd given twice"},
+    {"--vcd with two scripts", "--vcd w.vcd a/ok.vbs -", "", 2, "",
+     "vintrel-batch: --vcd takes one script"},
+
+    // ---- chip mode, each rule by its smallest program
+    {"--chip: an erased chip, also where a load leaves words unprogrammed", "--chip",
+     "mode chip\nexpect prg 1 001\t3FFF\tADDLW FF\nload chip/t0.hex\n"
+     "expect prg 5 005\t3FFF\tADDLW FF\n",
+     0, "", ""},
+    {"mode chip as the first command", "", "# c\n\nmode chip\nexpect prg 1 001\t3FFF\tADDLW FF\n",
+     0, "", ""},
+    {"mode panel", "", "mode panel\nexpect prg 1 001\t0000\tNOP\n", 0, "", ""},
+    {"--chip twice", "--chip --chip", "", 2, "", "vintrel-batch: --chip given twice"},
+    {"mode panel against --chip", "--chip", "mode panel", 2, "",
+     "error at line 1: mode panel conflicts with --chip"},
+    {"chip: TMR0 counts cycles, a write holds it two cycles, FFh to 00h sets T0IF", "--chip",
+     "load chip/t0.hex\nstep 2\nexpect REG TMR0 01\nexpect ciclos 2\nstep 2\n"
+     "expect REG TMR0 FE\nstep\nexpect REG TMR0 FF\nexpect ciclos 6\nstep\nexpect REG TMR0 01\n"
+     "expect REG INTCON 04\nexpect ciclos 8\n",
+     0, "", ""},
+    {"chip: a TMR0 write clears the prescaler (1:2)", "--chip",
+     "load chip/prescaler.hex\nstep 3\nexpect REG TMR0 01\nstep 4\nexpect REG TMR0 80\nstep\n"
+     "expect REG TMR0 81\n",
+     0, "", ""},
+    {"chip: an interrupt pushes the next address, clears GIE and goes to 0004h in two cycles; "
+     "RETFIE sets GIE, and the flag still set enters again",
+     "--chip",
+     "load chip/interrupt.hex\nstep 7\nexpect RegPC 004\nexpect pila 0 00B\n"
+     "expect REG INTCON 24\nexpect ciclos 10\nstep\nexpect RegPC 004\nexpect pila 0 00B\n"
+     "expect pila 1 ---\nexpect ciclos 14\n",
+     0, "", ""},
+    {"chip: RB0/INT on the edge INTEDG selects; RBIF for an RB7:RB4 input against the level "
+     "last read",
+     "--chip",
+     "load chip/portb.hex\nstep 3\nclick PB 0\nexpect REG INTCON 00\nclick PB 0\n"
+     "expect REG INTCON 02\nclick PB 5\nexpect REG INTCON 03\nclick REG 11\ntype dato 00\n"
+     "click aceptar\nclick PB 5\nexpect REG INTCON 00\nclick PB 1\nexpect REG INTCON 00\n",
+     0, "", ""},
+    {"chip: SLEEP sets TO, clears PD and lets time pass; an enabled flag wakes the chip, which "
+     "runs the next instruction and then, with GIE, the handler",
+     "--chip",
+     "load chip/sleep.hex\nstep 4\nexpect estsleep 1\nexpect REG STATUS 10\nstep 3\n"
+     "expect RegPC 008\nexpect ciclos 8\nclick PB 0\nstep\nexpect estsleep 0\nexpect ciclos 9\n"
+     "step\nexpect RegPC 004\nexpect pila 0 009\nexpect REG INTCON 12\nexpect ciclos 12\n",
+     0, "", ""},
+    {"chip: the watchdog times out 18 ms (40 kHz: 180 cycles) after CLRWDT and resets", "--chip",
+     "load chip/watchdog.hex\nexpect WATCHDOG 1\ntype FREC 40\nrun 92\nexpect RegPC 003\n"
+     "expect ciclos 181\nstep\nexpect RegPC 000\nexpect REG STATUS 08\nexpect ciclos 0\n",
+     0, "", ""},
+    {"chip: the watchdog wakes a sleeping chip after its postscaler's periods, TO and PD cleared",
+     "--chip",
+     "load chip/wdtsleep.hex\ntype FREC 40\nrun 100\nexpect estsleep 1\nexpect REG STATUS 10\n"
+     "run 261\nexpect estsleep 1\nexpect ciclos 361\nstep\nexpect estsleep 0\n"
+     "expect REG STATUS 00\nexpect RegPC 003\nexpect ciclos 362\n",
+     0, "", ""},
+    {"chip: an EEPROM write takes 4 ms (20 kHz: 20 cycles) and its EEIF wakes the chip", "--chip",
+     "load chip/eeprom.hex\ntype FREC 20\nstep 12\nexpect estsleep 1\nexpect EE 0 00\n"
+     "expect REG EECON1 06\nrun 18\nexpect estsleep 1\nexpect REG EECON1 06\nstep\n"
+     "expect estsleep 0\nexpect EE 0 3C\nexpect REG EECON1 14\nexpect ciclos 31\n",
+     0, "", ""},
+
+    // ---- several scripts, the report, the options
     {"several scripts: each in its folder, the worst status, the JUnit report",
      "--junit r.xml b/err.vbs b/fail.vbs a/ok.vbs", "", 2,
      R"(FAIL b/err.vbs: error at line 1: unknown command "bogus"
@@ -205,15 +329,27 @@ ok a/ok.vbs
 1 passed, 1 failed
 b: 0 passed, 1 failed)",
      ""},
-    {"several scripts: what cannot be read", "missing.vbs a", "", 2,
+    {"several scripts: what cannot be read", "missing.vbs a f.vbs", "=== f.vbs\n|fifo", 2,
      R"(FAIL missing.vbs: cannot open missing.vbs
 FAIL a: cannot read a: it is a folder
-0 passed, 2 failed)",
+FAIL f.vbs: cannot read f.vbs: it is not a regular file
+0 passed, 3 failed)",
      ""},
     {"a folder as the script", "a", "", 2, "", R"(vintrel-batch: cannot read a: it is a folder)"},
     {"a report that cannot be written", "--junit /nonexistent/r.xml -", R"(step)", 2, R"(ok -
 1 passed, 0 failed)",
      R"(vintrel-batch: cannot write /nonexistent/r.xml)"},
+    {"a script is no report", "--junit b/fail.vbs a/ok.vbs", "", 2,
+     "=== b/fail.vbs\n"
+     "expect REGW 01",
+     "vintrel-batch: not writing the report to b/fail.vbs: it is not a JUnit "
+     "report of vintrel-batch"},
+    {"the report named as a script too", "--junit b/err.vbs b/err.vbs", "", 2,
+     "=== b/err.vbs\nbogus",
+     "vintrel-batch: not writing the report to b/err.vbs: it is one of "
+     "the scripts"},
+    {"a folder as the report", "--junit a -", "", 2, "",
+     "vintrel-batch: not writing the report to a: it is a folder"},
     {"an unknown option", "--verbose a.vbs", "", 2, "", R"(vintrel-batch: unknown option --verbose
 usage: vintrel-batch [--strict] [--chip] [--junit FILE] [--vcd FILE] [SCRIPT...])"},
     {"-- ends the options", "--strict -- -x.vbs", R"(=== -x.vbs
@@ -243,8 +379,12 @@ TEST(Batch, Table) {
             else
                 *into += line + "\n";
         }
-        for (const auto& [path, text] : files)
-            testing::WriteFile(dir.path() / path, text);
+        for (const auto& [path, text] : files) {
+            if (text == "|fifo\n")
+                ASSERT_EQ(mkfifo((dir.path() / path).c_str(), 0600), 0);
+            else
+                testing::WriteFile(dir.path() / path, text);
+        }
         std::vector<std::string> args;
         std::istringstream words(row.args);
         for (std::string w; words >> w;)
@@ -256,19 +396,43 @@ TEST(Batch, Table) {
         std::ostringstream out, err;
         EXPECT_EQ(BatchMain(args, "/opt/vintrel", in, out, err), row.status);
         std::string printed = out.str();
-        for (std::size_t i = 0; i + 1 < args.size(); ++i) {
-            if (args[i] != "--junit" || !fs::exists(args[i + 1])) continue;
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            const bool vcd = args[i].rfind("--vcd", 0) == 0;
+            const std::string file = args[i].rfind("--vcd=", 0) == 0 ? args[i].substr(6)
+                                     : i + 1 < args.size()           ? args[i + 1]
+                                                                     : "";
+            if ((args[i] != "--junit" && !vcd) || !fs::is_regular_file(file)) continue;
             // Times blanked, and the room the head keeps for its counts dropped.
             static const std::regex kTime("time=\"[0-9.]+\""), kRoom("\" +>");
-            printed += "=== " + args[i + 1] + "\n" +
-                       std::regex_replace(
-                           std::regex_replace(testing::ReadFile(args[i + 1]), kTime, "time=\"\""),
-                           kRoom, "\">");
+            const std::string text = testing::ReadFile(file);
+            printed += "=== " + file + "\n" +
+                       (vcd ? text.substr(text.rfind("$end\n") + 5)
+                            : std::regex_replace(std::regex_replace(text, kTime, "time=\"\""),
+                                                 kRoom, "\">"));
         }
         fs::current_path(home);
         EXPECT_EQ(printed, Lines(row.out));
         EXPECT_EQ(err.str(), Lines(row.err));
     }
+}
+
+// A waveform's head: the pins, then the traced signals, and their values at time 0.
+TEST(Batch, WaveformHead) {
+    testing::TempDir dir;
+    const std::string vcd = (dir.path() / "w.vcd").string();
+    std::istringstream in(SET_W_81 "trace W TMR0\n");
+    std::ostringstream out, err;
+    ASSERT_EQ(BatchMain({"--vcd", vcd}, "", in, out, err), 0) << err.str();
+    const std::string w = testing::ReadFile(vcd);
+    for (const char* part :
+         {"$version vintrel-batch $end\n$timescale 1ns $end\n$scope module PIC16F84 $end\n"
+          "$var wire 1 ! RA0 $end\n",
+          "$var wire 1 & RB0 $end\n$var wire 1 ' RB1 $end\n",
+          "$var wire 1 - RB7 $end\n$var reg 8 . W $end\n$var reg 8 / TMR0 $end\n$upscope $end\n"
+          "$enddefinitions $end\n#0\n$dumpvars\n0!\n",
+          "0-\nb10000001 .\nb00000000 /\n$end\n"})
+        EXPECT_NE(w.find(part), std::string::npos) << part << "\nin\n" << w;
+    EXPECT_EQ(w.rfind("$version", 0), 0u);
 }
 
 // A line that cannot be understood: status 2, one line on standard error, nothing of it done.
@@ -278,6 +442,8 @@ TEST(Batch, Errors) {
         {"click nothing", "1: unknown control \"nothing\""},
         {"show REG 0x82", "1: index \"0x82\" is outside REG"},
         {"click PA 5", "1: index \"5\" is outside PA"},
+        {"click PB RA0", "1: index \"RA0\" is outside PB"},
+        {"expect PA RA5 0", "1: index \"RA5\" is outside PA"},
         {"show REG", "1: REG needs an index"},
         {"show REG -1", "1: \"-1\" is not a number"},
         {"show REG 99999999999999999999999", "1: \"99999999999999999999999\" is out of range"},
@@ -291,6 +457,13 @@ TEST(Batch, Errors) {
         {"at 2 step\nat 3 run 0\nrun 5", "2: the run's yield count must be at least 1"},
         {"expect run bogus",
          "1: expect run takes breakpoint, limit, stop, end or return, not \"bogus\""},
+        {"call nowhere", "1: unknown name \"nowhere\""},
+        {"at 1 call 5", "1: call cannot start inside a run"},
+        {"call 5 0", "1: the cycle limit must be at least 1"},
+        {"trace INDF", "1: \"INDF\" has no value to trace"},
+        {"show ciclos\nmode chip", "2: mode must come before every other command"},
+        {"at 1 mode chip", "1: at cannot queue mode"},
+        {"mode fast", "1: mode takes chip or panel, not \"fast\""},
     };
     for (const auto& [script, message] : cases) {
         std::ostringstream out, err;
@@ -302,27 +475,59 @@ TEST(Batch, Errors) {
     }
 }
 
-// Hostile scripts: a huge word is quoted by its first 80 characters (1 MB of control characters,
-// the longest line, would be 6 MB once escaped); runs nest at most 1000 deep, each pair of queued
-// clicks stopping a run and starting a nested one on the same yields.
+// Hostile scripts: a line past 1 MiB is refused; a huge word is quoted by its first 80
+// characters (1 MB of control characters would be 6 MB once escaped); runs nest at most 1000
+// deep, each pair of queued clicks stopping a run and starting a nested one on the same yields.
 TEST(Batch, Limits) {
-    std::string quoted = "\"";
+    std::string quoted = "\"", nested;
     for (int i = 0; i < 80; ++i)
         quoted += "\\u0001";
-    std::ostringstream out, err;
-    std::istringstream huge("step 1 " + std::string(1'000'000, '\x01'));
-    EXPECT_EQ(RunBatch(huge, out, err), 2);
-    EXPECT_EQ(err.str(), "error at line 1: extra words from " + quoted + "\"...\n");
-    for (const int pairs : {1000, 1001}) {
+    for (int k = 1; k <= 1001; ++k)
+        nested += "at " + std::to_string(k) + " run\nat " + std::to_string(k) + " run\n";
+    const std::size_t pair1001 = nested.find("at 1001 ");
+    const struct {
         std::string script;
-        for (int k = 1; k <= pairs; ++k)
-            script += "at " + std::to_string(k) + " run\nat " + std::to_string(k) + " run\n";
-        std::ostringstream o, e;
-        std::istringstream in(script + "run 2000\n");
-        EXPECT_EQ(RunBatch(in, o, e), pairs == 1000 ? 0 : 2);
-        EXPECT_EQ(e.str(),
-                  pairs == 1000 ? "" : "error at line 2002: runs nested deeper than 1000\n");
+        int status;
+        std::string err;
+    } cases[] = {
+        {"step " + std::string(2 << 20, '1'), 2,
+         "error at line 1: the line is longer than 1048576 bytes\n"},
+        {"step 1 " + std::string(1'000'000, '\x01'), 2,
+         "error at line 1: extra words from " + quoted + "\"...\n"},
+        {nested.substr(0, pair1001) + "run 2000\n", 0, ""},
+        {nested + "run 2000\n", 2, "error at line 2002: runs nested deeper than 1000\n"},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream out, err;
+        std::istringstream in(c.script);
+        EXPECT_EQ(RunBatch(in, out, err), c.status);
+        EXPECT_EQ(err.str(), c.err);
+        EXPECT_LT(out.str().size(), 1000u);
     }
+}
+
+// Each test case is on disk beside the report as soon as its script has ended (the report's
+// memory does not grow with the scripts): standard input, the last script, looks when read.
+TEST(Batch, ReportWrittenAsEachScriptEnds) {
+    testing::TempDir t;
+    const std::string dir = t.path().string();
+    testing::WriteFile(dir + "/a.vbs", "step\n");
+    struct Peek : std::streambuf {
+        fs::path dir;
+        std::string seen;
+        int_type underflow() override {
+            for (const auto& e : fs::directory_iterator(dir))
+                if (e.path().filename().string().rfind("r.xml.", 0) == 0)
+                    seen += testing::ReadFile(e.path());
+            return traits_type::eof();
+        }
+    } peek;
+    peek.dir = t.path();
+    std::istream in(&peek);
+    std::ostringstream out, err;
+    EXPECT_EQ(BatchMain({"--junit", dir + "/r.xml", dir + "/a.vbs", "-"}, "", in, out, err), 0);
+    EXPECT_NE(peek.seen.find("a.vbs"), std::string::npos) << peek.seen;
+    EXPECT_NE(testing::ReadFile(dir + "/r.xml").find("tests=\"2\""), std::string::npos);
 }
 
 // The JUnit report's text: markup escaped, what XML cannot carry replaced by U+FFFD.

@@ -2,6 +2,7 @@
 // the launcher has started it, and the helpers shipped beside the simulator (notepad,
 // mpasmwin.exe on gpasm, quemador, upd.exe).
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -239,6 +240,75 @@ TEST(Assembler, OptionsOutputsAndErrors) {
     const std::string listing = ReadFile(base + ".lst");
     EXPECT_EQ(Sh(Q(kHelpers / "mpasmwin.exe") + " /c- " + Q(base + ".lst")).first, 2);
     EXPECT_EQ(ReadFile(base + ".lst"), listing);
+}
+
+// Hostile files around the source p.asm: nothing of the user's is lost (a file whose text is
+// "old" keeps it), nothing hangs, no failure is reported as success. Each name is a FIFO
+// ("|fifo"), a link ("->target"), a folder (ending in '/') or a file.
+TEST(Assembler, HostileFiles) {
+    if (!VINTREL_TEST_HAVE_GPASM) GTEST_SKIP() << "gpasm (gputils) is not installed";
+    const struct {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> files;
+        std::vector<std::string> said;  // parts of the report
+    } cases[] = {
+        {"no source",
+         {{"p.hex", "old"}},
+         {"No se ha podido ensamblar: no existe el fichero fuente\nErrores: 0"}},
+        {"the source is a FIFO",
+         {{"p.asm", "|fifo"}, {"p.hex", "old"}},
+         {"No se ha podido ensamblar: el fuente no es un fichero normal\n"}},
+        {"an include that never ends",
+         {{"p.asm", "\tinclude \"w.inc\"\n\tend\n"}, {"w.inc", "|fifo"}},
+         {"No se ha podido ensamblar: gpasm no ha terminado en 1 s y se ha detenido\n"}},
+        {"a folder where the HEX file goes",
+         {{"p.asm", "\torg 0\ndone\tgoto done\n\tend\n"}, {"p.hex/", ""}},
+         {"No se ha podido escribir el fichero HEX\n", "p.hex: es una carpeta\n"}},
+        {"SOURCE.err links to another file",
+         {{"p.asm", "\tgoto nowhere\n\tend\n"}, {"v", "old"}, {"p.err", "->v"}},
+         {"Con errores\nErrores: 1"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir t("vintrel-asm");
+        for (const auto& [name, text] : c.files) {
+            const fs::path p = t.path() / name;
+            if (text == "|fifo")
+                ASSERT_EQ(mkfifo(p.c_str(), 0600), 0);
+            else if (text.rfind("->", 0) == 0)
+                fs::create_symlink(text.substr(2), p);
+            else if (name.back() == '/')
+                fs::create_directories(p);
+            else
+                WriteFile(p, text);
+        }
+        tools::AssemblerOptions options;
+        options.source = (t.path() / "p.asm").string();
+        options.processor = "p16f84";
+        options.timeLimit = std::chrono::milliseconds(1000);
+        const tools::AssemblyOutcome o = tools::Assemble(options);
+        EXPECT_FALSE(o.ok);
+        for (const std::string& part : c.said)
+            EXPECT_NE(ReportText(o).find(part), std::string::npos) << ReportText(o);
+        for (const auto& [name, text] : c.files)
+            EXPECT_TRUE(text != "old" || ReadFile(t.path() / name) == "old") << name;
+    }
+}
+
+// An outcome longer than any one argument may be (128 KiB) reaches the results window whole.
+TEST(Assembler, HandsAHugeOutcomeToTheWindow) {
+    if (!VINTREL_TEST_HAVE_GPASM) GTEST_SKIP() << "gpasm (gputils) is not installed";
+    TempDir t("vintrel-asm");
+    fs::create_directories(t.path() / "app");
+    fs::copy_file(kHelpers / "mpasmwin.exe", t.path() / "app/mpasmwin.exe");
+    WriteFile(t.path() / "app/vintrel-resultados", "#!/bin/sh\nwc -c >" + Q(t.path() / "n") + "\n",
+              true);
+    WriteFile(t.path() / "p.asm", "\tgoto " + std::string(200000, 'a') + "\n\tend\n");
+    EXPECT_EQ(Sh("DISPLAY=:99 " + Q(t.path() / "app/mpasmwin.exe") + " /c- /PPIC16F84 " +
+                 Q(t.path() / "p.asm"))
+                  .first,
+              0);  // the stand-in window's status
+    EXPECT_GT(std::atol(ReadFile(t.path() / "n").c_str()), 200000);
 }
 
 // The programmer without a command says what it would run (in a window on a desktop); with

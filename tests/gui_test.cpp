@@ -1,7 +1,7 @@
 // The windows as a user meets them, for what only Qt shows: one user's path through the panel
 // with its real dialogs, the widgets bound to the control table, the refusal blink, the access
 // keys, closing during a run; Qt's dialogs in Spanish and the assembler's results window; the
-// start-up window against a real HTTP server on the loopback interface.
+// start-up window against a real HTTP server on the loopback interface, also a hostile one.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -364,24 +364,25 @@ QByteArray Http(const QByteArray& status, const QByteArray& body, qsizetype leng
            "\r\nConnection: close\r\n\r\n" + body;
 }
 
-// Answers each request with `response` after `delayMs`, or never; "endless" is a body of 1 GiB
-// announced, written as fast as the client takes it.
+// Answers each request with `head` after `delayMs` (or never, without one); then, with a
+// `piece`, that piece again and again (every `paceMs`, or as fast as the client takes it) while
+// the client stays, else it closes.
 class Server {
   public:
-    explicit Server(std::optional<QByteArray> response, int delayMs = 0) {
+    explicit Server(std::optional<QByteArray> head, QByteArray piece = {}, int delayMs = 0,
+                    int paceMs = 0) {
         EXPECT_TRUE(server_.listen(QHostAddress::LocalHost));
-        QObject::connect(&server_, &QTcpServer::newConnection, [this, response, delayMs] {
-            while (QTcpSocket* s = server_.nextPendingConnection())
-                QObject::connect(s, &QTcpSocket::readyRead, s, [this, s, response, delayMs] {
+        QObject::connect(&server_, &QTcpServer::newConnection, [=, this] {
+            while (QTcpSocket* s = server_.nextPendingConnection()) {
+                QObject::connect(s, &QTcpSocket::disconnected, s, [this] { closed = true; });
+                QObject::connect(s, &QTcpSocket::readyRead, s, [=, this] {
                     const QByteArray request = s->readAll();
                     requests.push_back(request.left(request.indexOf("\r\n")));
-                    if (response == "endless") return endless(s);
-                    if (!response) return;
-                    QTimer::singleShot(delayMs, s, [s, r = *response] {
-                        s->write(r);
-                        s->disconnectFromHost();
-                    });
+                    if (head)
+                        QTimer::singleShot(delayMs, s,
+                                           [=, this] { answer(s, *head, piece, paceMs); });
                 });
+            }
         });
     }
     QString url() const {
@@ -390,19 +391,21 @@ class Server {
     }
     std::vector<QByteArray> requests;
     qint64 written = 0;
+    bool closed = false;
 
   private:
-    void endless(QTcpSocket* s) {
-        s->write("HTTP/1.1 200 OK\r\nContent-Length: 1073741824\r\n\r\n9.9.9 http://h/");
-        auto more = [this, s] {
+    void answer(QTcpSocket* s, const QByteArray& head, const QByteArray& piece, int paceMs) {
+        s->write(head);
+        if (piece.isEmpty()) return s->disconnectFromHost();
+        auto* pace = new QTimer(s);
+        QObject::connect(pace, &QTimer::timeout, s, [=, this] {
             while (s->state() == QAbstractSocket::ConnectedState && s->bytesToWrite() < 65536 &&
                    written < (qint64{256} << 20)) {
-                s->write(QByteArray(16384, 'a'));
-                written += 16384;
+                written += s->write(piece);
+                if (paceMs > 0) break;
             }
-        };
-        QObject::connect(s, &QTcpSocket::bytesWritten, s, more);
-        more();
+        });
+        pace->start(paceMs);
     }
     QTcpServer server_;
 };
@@ -452,48 +455,55 @@ TEST(Form2, NewerVersionAsksAndNoShowsTheMainWindow2500msAfterTheAnswer) {
     EXPECT_LT(s.shownAt - answeredAt, Form2::kTimerInterval + 700);
 }
 
-// Nothing asked, the timer left running: an error status, a redirect (not followed), an answer
-// cut short or not HTTP, no server, a body longer than any update file (not even read whole).
+// Nothing asked, the timer left running, the connection ended: an error status, a redirect
+// (not followed), an answer cut short or not HTTP, no server, a body longer than any update
+// file (not even read whole), a head that never ends (by the head's bounds).
 TEST(Form2, NothingIsAskedFor) {
     Server elsewhere(Http("HTTP/1.1 200 OK", kNewer));
+    const QByteArray ok = "HTTP/1.1 200 OK";
     const struct {
         const char* what;
-        std::optional<QByteArray> response;  // none: nobody listens
+        std::optional<QByteArray> head;  // none: nobody listens
+        QByteArray piece = {};           // sent for ever
     } cases[] = {
         {"status 404", Http("HTTP/1.1 404 Not Found", kNewer)},
         {"redirect", Http("HTTP/1.1 302 Found\r\nLocation: " + elsewhere.url().toUtf8(), kNewer)},
-        {"cut short", Http("HTTP/1.1 200 OK", kNewer, 100)},
+        {"cut short", Http(ok, kNewer, 100)},
         {"not HTTP", kNewer},
-        {"over 64 KiB", Http("HTTP/1.1 200 OK", kNewer + QByteArray(kMaxUpdateBody, 'a'))},
+        {"over 64 KiB", Http(ok, kNewer + QByteArray(kMaxUpdateBody, 'a'))},
         {"closed port", std::nullopt},
-        {"endless", "endless"},
+        {"endless body", Http(ok, "9.9.9 http://h/", 1 << 30), QByteArray(16384, 'a')},
+        {"header lines", ok + "\r\n", "X-Relleno: aaaaaaaaaaaaaaaaaaaaaaaaaa\r\n"},
+        {"status line", ok, "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"},
+        {"100 Continue", "", "HTTP/1.1 100 Continue\r\n\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Server server(c.response);
+        Server server(c.head, c.piece);
         QString url = server.url();
-        if (!c.response) url.replace(QString::number(QUrl(url).port()), QStringLiteral("1"));
+        if (!c.head) url.replace(QString::number(QUrl(url).port()), QStringLiteral("1"));
         Startup s(url, 10000);
         ASSERT_TRUE(WaitFor([&] { return s.checked; }, 10000));
         EXPECT_TRUE(s.platform.events.empty());
         EXPECT_TRUE(s.timerRunning());
-        if (c.response == "endless") {
+        EXPECT_TRUE(!c.head || WaitFor([&] { return server.closed; }, 2000));
+        EXPECT_LT(server.written, qint64{32} << 20);
+        if (c.piece.size() > 1000) {
             EXPECT_EQ(s.form->bodyBytesRead(), Form2::kBodyLimit);
-            EXPECT_LT(server.written, qint64{32} << 20);  // the connection was dropped
         }
     }
     EXPECT_TRUE(elsewhere.requests.empty());
 }
 
-// The check only counts while the start-up window exists: a server that never answers delays
-// nothing, and an answer that comes (or is still being read) when the timer ends is dropped.
+// The check only counts while the start-up window exists: a server that sends its head a byte
+// every 20 ms delays nothing, and an answer that comes (or is still being read) when the timer
+// ends is dropped, its connection with it.
 TEST(Form2, TheTimerWinsOverALateAnswer) {
     for (const int delay : {-1, 600, 0}) {
         SCOPED_TRACE(delay);
-        Server server(delay < 0
-                          ? std::nullopt
-                          : std::optional(Http("HTTP/1.1 200 OK", kNewer + QByteArray(8000, ' '))),
-                      delay);
+        const QByteArray late = Http("HTTP/1.1 200 OK", kNewer + QByteArray(8000, ' '));
+        Server server(delay < 0 ? "HTTP/1.1 200 OK\r\nX-Relleno: " : late, delay < 0 ? "a" : "",
+                      std::max(delay, 0), 20);
         Startup s(server.url(), delay == 0 ? 10000 : 300);
         int yields = 0;
         s.platform.onYield = [&] {
@@ -504,6 +514,7 @@ TEST(Form2, TheTimerWinsOverALateAnswer) {
         if (delay != 0) {
             EXPECT_GE(s.shownAt, 300 - 20);
         }
+        EXPECT_TRUE(WaitFor([&] { return server.closed; }, 2000));
         WaitFor([] { return false; }, delay < 0 ? 0 : 800);
         EXPECT_EQ(server.requests.size(), 1u);
         EXPECT_TRUE(s.platform.events.empty());
