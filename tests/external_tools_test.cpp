@@ -19,7 +19,6 @@
 #include "host/process_launch.h"
 #include "host/scripted_platform.h"
 #include "temp_files.h"
-#include "update/update_file.h"
 
 namespace vintrel {
 namespace {
@@ -61,6 +60,14 @@ std::pair<int, std::string> Sh(const std::string& command) {
     return {WIFEXITED(s) ? WEXITSTATUS(s) : -1, ReadFile(t.path() / "log")};
 }
 
+// t/app holding the shipped `helper` and, as its results window, a recorder writing t/window.
+fs::path App(const TempDir& t, const char* helper) {
+    const fs::path app = t.path() / "app";
+    WriteFile(app / "vintrel-resultados", Recorder(t.path() / "window"), true);
+    fs::copy_file(kHelpers / helper, app / helper);
+    return app;
+}
+
 // Keeps the command line the panel asked to start.
 struct Recording : ScriptedPlatform {
     void launch(std::string_view line, WindowStyle style) override {
@@ -76,7 +83,7 @@ struct Recording : ScriptedPlatform {
 TEST(CommandLines, EachButtonStartsItsProgramWithTheChosenFile) {
     TempDir t("vintrel-tools");
     const fs::path app = t.path() / "Mis programas" / "vintrel  2", mark = t.path() / "mark";
-    for (const char* helper : {"notepad", "mpasmwin.exe", "quemador", "upd.exe"})
+    for (const char* helper : {"notepad", "mpasmwin.exe", "quemador"})
         WriteFile(app / helper, Recorder(mark), true);
     const std::string a = app.string();
     WriteFile(app / "probe",
@@ -135,13 +142,6 @@ TEST(CommandLines, EachButtonStartsItsProgramWithTheChosenFile) {
         EXPECT_FALSE(fs::exists("y") || fs::exists("c"));
     }
     fs::current_path(cwd);
-    // The updater's: the address with its final line break, then " &".
-    const std::string upd = UpdaterCommandLine(a, "http://h/v.deb\n");
-    EXPECT_EQ(upd, a + "/upd.exe http://h/v.deb\n &");
-    fs::remove(mark);
-    ASSERT_TRUE(LaunchDetached(upd, a));
-    EXPECT_EQ(WaitAndRead(mark), "[http://h/v.deb\n &]\nhttp://h/v.deb\n\n&\n");
-
     fs::remove(mark);
     ASSERT_EQ(dup2(0, 200), 200);  // without close-on-exec
     struct sigaction ign {
@@ -299,8 +299,7 @@ TEST(Assembler, HostileFiles) {
 TEST(Assembler, HandsAHugeOutcomeToTheWindow) {
     if (!VINTREL_TEST_HAVE_GPASM) GTEST_SKIP() << "gpasm (gputils) is not installed";
     TempDir t("vintrel-asm");
-    fs::create_directories(t.path() / "app");
-    fs::copy_file(kHelpers / "mpasmwin.exe", t.path() / "app/mpasmwin.exe");
+    App(t, "mpasmwin.exe");
     WriteFile(t.path() / "app/vintrel-resultados", "#!/bin/sh\nwc -c >" + Q(t.path() / "n") + "\n",
               true);
     WriteFile(t.path() / "p.asm", "\tgoto " + std::string(200000, 'a') + "\n\tend\n");
@@ -315,10 +314,7 @@ TEST(Assembler, HandsAHugeOutcomeToTheWindow) {
 // one it hands over the HEX file as it is spelt.
 TEST(Programmer, NamesTheFileOrHandsItOver) {
     TempDir t("vintrel-prog");
-    const fs::path app = t.path() / "app", hex = t.path() / "Mis Pic" / "Motor.HEX";
-    fs::create_directories(app);
-    fs::copy_file(kHelpers / "quemador", app / "quemador");
-    WriteFile(app / "vintrel-resultados", Recorder(t.path() / "window"), true);
+    const fs::path app = App(t, "quemador"), hex = t.path() / "Mis Pic" / "Motor.HEX";
     WriteFile(t.path() / "burn", Recorder(t.path() / "burned"), true);
     WriteFile(hex, ":00000001FF\n");
     const std::string motor = " " + Q(app / "quemador") + " " + Q(t.path() / "Mis Pic" / "Motor");
@@ -359,9 +355,7 @@ TEST(Editor, TriesTheEditorSetTheDesktopAnEditorThenSaysWhatToInstall) {
         SCOPED_TRACE(c.env);
         TempDir t("vintrel-edit");
         const fs::path src = t.path() / "Mis Fuentes" / "Prueba.asm";
-        fs::create_directories(t.path() / "app");
-        fs::copy_file(kHelpers / "notepad", t.path() / "app" / "notepad");
-        WriteFile(t.path() / "app" / "vintrel-resultados", Recorder(t.path() / "window"), true);
+        App(t, "notepad");
         for (const auto& [name, status] : c.standIns)
             WriteFile(t.path() / "bin" / name, Recorder(t.path() / name, status), true);
         WriteFile(src, kSource);

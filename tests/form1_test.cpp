@@ -7,15 +7,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "form1/form1.h"
 #include "host/scripted_platform.h"
+#include "temp_files.h"
 
 namespace vintrel {
 namespace {
@@ -79,19 +77,15 @@ TEST(Loader, MessagesAndWhatStaysStored) {
         {{kGood, Rec(2, 2, 0, "0230" + std::string(1010, '0')), kEnd}, {kFormat}, "0=3001"},
         {{kGood, std::string(1025, ':')}, {kFormat}, "0=3001"},
     };
-    const fs::path dir = fs::temp_directory_path() / ("vintrel-hex-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    const struct Cleanup {  // also when an assertion ends the test early
-        fs::path dir;
-        ~Cleanup() { fs::remove_all(dir); }
-    } cleanup{dir};
+    const testing::TempDir scratch("vintrel-hex");
+    const fs::path& dir = scratch.path();
     for (const LoadCase& c : cases) {
         std::string text;
         for (const auto& l : c.lines)
             text += l + "\n";
         SCOPED_TRACE(text);
         const std::string path = (dir / "Prog.hex").string();
-        std::ofstream(path, std::ios::binary) << text;
+        testing::WriteFile(path, text);
 
         ScriptedPlatform p;
         Form1 f(p);
@@ -146,7 +140,7 @@ TEST(Loader, MessagesAndWhatStaysStored) {
     // without a writer would block the open, /dev/zero would never end.
     ScriptedPlatform p;
     Form1 f(p);
-    std::ofstream(dir / "empty.hex").flush();
+    testing::WriteFile(dir / "empty.hex", "");
     fs::create_directories(dir / "folder.hex");
     ASSERT_EQ(::mkfifo((dir / "pipe.hex").c_str(), 0600), 0);
     ::alarm(20);  // a load that blocks ends the test instead of hanging it

@@ -29,7 +29,6 @@
 #include <QUrl>
 #include <cstdio>
 #include <functional>
-#include <memory>
 #include <optional>
 
 #include "assembly.h"
