@@ -285,22 +285,6 @@ TEST(WindowDeathTest, ClosingDuringARunEndsTheProgramAtOnce) {
         ::testing::ExitedWithCode(0), "");
 }
 
-// The update question's buttons in Spanish, and the answer.
-TEST(Dialogs, YesNoInSpanish) {
-    QtPlatform platform;
-    for (const auto press : {QMessageBox::Yes, QMessageBox::No}) {
-        WhenShown<QMessageBox>([press](QMessageBox* box) {
-            EXPECT_EQ(Plain(box->button(QMessageBox::Yes)->text()) + "|" +
-                          Plain(box->button(QMessageBox::No)->text()) + "|" + box->text(),
-                      "Sí|No|Línea uno\nLínea dos");
-            box->button(press)->click();
-        });
-        EXPECT_EQ(platform.messageBox("Línea uno\r\nLínea dos", MessageButtons::YesNo,
-                                      MessageAlign::Default),
-                  press == QMessageBox::Yes);
-    }
-}
-
 // The Open dialog: Spanish labels, the filters as written, columns that fit, the default
 // extension; it starts where the program runs, never where Qt's dialog was left in an earlier
 // run (the user's path shows it then starts in the folder chosen last).
