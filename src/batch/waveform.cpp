@@ -91,9 +91,10 @@ void Waveform::Start(Chip& chip, const std::vector<Signal>& traced) {
                       : &chip.PB[static_cast<std::size_t>(i - 5)],
                 0, true, (i < 5 ? "RA" : "RB") + std::to_string(i < 5 ? i : i - 5));
     for (const Signal& s : traced) {
-        const Control* control = s.key == kW                ? &chip.REGW
-                                 : s.key == 2 || s.key == 3 ? nullptr
-                                                            : &chip.REG(s.key);
+        // PCL and STATUS may wait inside a burst: the chip knows their values now.
+        const Control* control = s.key == kW                                 ? &chip.REGW
+                                 : s.key == pic::PCL || s.key == pic::STATUS ? nullptr
+                                                                             : &chip.REG(s.key);
         declare(control, s.key, false, s.name);
     }
     buffer_ += "$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\n";
