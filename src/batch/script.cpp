@@ -860,7 +860,7 @@ void BatchRunner::Impl::call(const Command& cmd) {
     if (depth == kStackLevels)
         fail(2, "error at line " + std::to_string(cmd.line) +
                     ": call needs a free stack level, and all 8 are in use");
-    chip.PushStack(static_cast<int>(chip.RegPC.hexValue() & 0x3FF));
+    chip.PushStack(static_cast<int>(chip.RegPC.hexValue() & kPcMask));
     chip.ProgramCounter = cmd.index;
     chip.RegPC.setHex(cmd.index, 3);
     form.prg.select(cmd.index);
@@ -869,7 +869,7 @@ void BatchRunner::Impl::call(const Command& cmd) {
     form.BreakpointSkip = true;
     std::int64_t used = 0;
     for (;;) {
-        const auto pc = static_cast<std::size_t>(chip.RegPC.hexValue() & 0x3FF);
+        const auto pc = static_cast<std::size_t>(chip.RegPC.hexValue() & kPcMask);
         if (form.Breakpoints[pc] == 1 && !form.BreakpointSkip) {
             form.BreakpointSkip = true;  // as a run leaves it: the next run goes on from here
             runEnd_ = kBreakpoint;

@@ -56,8 +56,8 @@ class Chip final : private ChangeListener {
     Control REGW, RegPC, INDF;
     std::array<Control, kStackLevels> pila;
     std::array<Control, kEepromCells> EE;
-    std::array<Control, 5> PA;
-    std::array<Control, 8> PB;
+    std::array<Control, pic::kPortAPins> PA;
+    std::array<Control, pic::kPortBPins> PB;
     std::array<Control, 2> RP;  // bank indicator
     Control SENTIM, divtim, ciclos, contawdt;
     Control estsleep, WATCHDOG, FR;
@@ -99,7 +99,7 @@ class Chip final : private ChangeListener {
     [[gnu::noinline]] void changeindf();
     // Where a write of `pcl` to PCL sends the program counter: PCLATH's bits above it.
     int PcFromPcl(int pcl) const {
-        return (static_cast<int>(REG(pic::PCLATH).hexValue()) * 256 + pcl) & 0x3FF;
+        return (static_cast<int>(REG(pic::PCLATH).hexValue()) * 256 + pcl) & kPcMask;
     }
     // The program counter goes where PCLATH:PCL point now (the panel's edit of either).
     void JumpToPcl() {
@@ -199,7 +199,7 @@ class Chip final : private ChangeListener {
     // memory is erased to 3FFFh (now, and by every load).
     void SetChipMode(bool on);
     bool ChipMode() const { return chipMode_; }
-    int ErasedWord() const { return chipMode_ ? 0x3FFF : 0; }
+    int ErasedWord() const { return chipMode_ ? kWordMask : 0; }
     // The frequency box (kHz, decimal) that times the watchdog; 4000 kHz without one.
     void SetFrequencySource(const Control* frec) { frequency_ = frec; }
     // The user changed the level of input pin RB`index`.

@@ -8,7 +8,7 @@ using pic::INTCON;
 using pic::TMR0;
 
 void Chip::SetChipMode(bool on) {
-    if (on && !chipMode_) ProgramMemory.fill(0x3FFF);  // an erased chip
+    if (on && !chipMode_) ProgramMemory.fill(kWordMask);  // an erased chip
     chipMode_ = on;
     rbLatch_ = PortBPins();
 }
@@ -22,7 +22,7 @@ void Chip::ReadFrequency() {
 
 int Chip::PortBPins() const {
     int v = 0;
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < pic::kPortBPins; ++i)
         v |= PB[static_cast<std::size_t>(i)].value() << i;
     return v;
 }
@@ -119,9 +119,9 @@ void Chip::PB_Click(int index) {
     int flags = 0;
     // RB0/INT: the edge OPTION_REG's INTEDG selects (1 rising).
     const bool rising = (REG(pic::OPTION_REG).hexValue() & pic::INTEDG) != 0;
-    if (index == 0 && (inputs & 1) && (pins & 1) == (rising ? 1 : 0)) flags |= pic::INTF;
+    if (index == 0 && (inputs & pic::RB0) && ((pins & pic::RB0) != 0) == rising) flags |= pic::INTF;
     // RB7:RB4: an input whose level differs from the one last read.
-    if (index >= 4 && ((pins ^ rbLatch_) & inputs & 0xF0 & (1 << index))) flags |= pic::RBIF;
+    if ((pins ^ rbLatch_) & inputs & pic::kRbChange & (1 << index)) flags |= pic::RBIF;
     if (flags) SetReg(INTCON, static_cast<int>(REG(INTCON).hexValue()) | flags);
 }
 

@@ -113,9 +113,9 @@ void Chip::Step() {
         return;
     }
     // The label is the authority: an edited or reset PC is where the step executes.
-    ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
+    ProgramCounter = static_cast<int>(RegPC.hexValue() & kPcMask);
     const int word = ProgramMemory[static_cast<std::size_t>(ProgramCounter)];
-    Execute(Decoded(ProgramCounter), word & 0x3FFF);
+    Execute(Decoded(ProgramCounter), word & kWordMask);
     ciclos.setNumber(CycleCount);
     Timer0Update();
     if (observeSteps_) observer_->Stepped();
@@ -205,7 +205,7 @@ bool Chip::BurstIn(std::int64_t& idle, const int* breakpoints, bool& skip) {
     if (!kChip && estsleep.value() != 0) {
         if (idle > 0) {
             --idle;
-            const int pc = static_cast<int>(RegPC.hexValue() & 0x3FF);
+            const int pc = static_cast<int>(RegPC.hexValue() & kPcMask);
             if (breakpoints[pc] == 1 && !skip) return true;
         }
         idle = 0;
@@ -216,7 +216,7 @@ bool Chip::BurstIn(std::int64_t& idle, const int* breakpoints, bool& skip) {
         UpdateRare();
     }
     // The address RegPC shows; each step leaves the next one there.
-    ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
+    ProgramCounter = static_cast<int>(RegPC.hexValue() & kPcMask);
     ShadowStack();
     // The flags are the cell's; from here they may wait in StatusReg (SyncStatus shows them).
     StatusReg = static_cast<int>(REG(pic::STATUS).hexValue());
@@ -252,7 +252,7 @@ bool Chip::BurstIn(std::int64_t& idle, const int* breakpoints, bool& skip) {
 }
 
 void Chip::ExecuteInstruction(int word) {
-    Execute(Decode(word), word & 0x3FFF);
+    Execute(Decode(word), word & kWordMask);
 }
 
 void Chip::Execute(const Instruction& in, int word) {
@@ -266,7 +266,7 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
     // Inside a burst, most instructions see neither PCL nor STATUS, directly or through INDF:
     // one test passes over both checks.
     const bool sees = !kBurst || in.seesPclOrStatus || indfShowsPclOrStatus_;
-    ProgramCounter = (ProgramCounter + 1) & 0x3FF;
+    ProgramCounter = (ProgramCounter + 1) & kPcMask;
     if (sees && PclSeenDuring(in)) SetPC(ProgramCounter);
     if constexpr (!kChip) {  // chip mode counts the cycles as the step ends (ChipAfter)
         CycleCount += 1 + ExtraCycle;
@@ -283,17 +283,18 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
     const int d = in.d;
     const int k = in.k;
     auto skip = [this]() __attribute__((always_inline)) {
-        ProgramCounter = (ProgramCounter + 1) & 0x3FF;
+        ProgramCounter = (ProgramCounter + 1) & kPcMask;
         ExtraCycle = 1;
     };
     auto ret = [this]() __attribute__((always_inline)) {
-        ProgramCounter = PopStack() & 0x3FF;
+        ProgramCounter = PopStack() & kPcMask;
         ExtraCycle = 1;
     };
     auto jump = [ this, k ]() __attribute__((always_inline)) {
         // PCLATH's bits 4:3 above the 11-bit literal.
         ProgramCounter =
-            ((static_cast<int>(REG(pic::PCLATH).hexValue()) & 0x18) * 0x100 + k) & 0x3FF;
+            ((static_cast<int>(REG(pic::PCLATH).hexValue()) & pic::kPclathPage) * 0x100 + k) &
+            kPcMask;
         ExtraCycle = 1;
     };
     int& S = StatusReg;
@@ -378,7 +379,7 @@ void Chip::ChipStep() {
     if (estsleep.value() != 0) {
         ChipSleep(1);
     } else {
-        ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
+        ProgramCounter = static_cast<int>(RegPC.hexValue() & kPcMask);
         StatusReg = static_cast<int>(REG(pic::STATUS).hexValue());
         if (TimeOutDue()) {
             WatchdogReset();

@@ -11,6 +11,9 @@ namespace vintrel {
 inline constexpr int kProgramWords = 1024;
 inline constexpr int kEepromCells = 64;
 inline constexpr int kStackLevels = 8;
+// The program counter's ten bits, and a program word's fourteen (also an erased word).
+inline constexpr int kPcMask = kProgramWords - 1;
+inline constexpr int kWordMask = 0x3FFF;
 
 namespace pic {
 
@@ -53,6 +56,16 @@ constexpr int PrescalerRate(int option) {
 // ---- EECON1 ----
 inline constexpr int EEIF = 0x10, WRERR = 0x08, WREN = 0x04, WR = 0x02, RD = 0x01;
 
+// ---- PCLATH ----
+// Bits 4:3, which GOTO and CALL put above their 11-bit literal.
+inline constexpr int kPclathPage = 0x18;
+
+// ---- the pins ----
+inline constexpr int kPortAPins = 5, kPortBPins = 8;
+inline constexpr int kT0ckiPin = 4;  // RA4/T0CKI
+// RB0/INT, and RB7:RB4, whose change sets RBIF.
+inline constexpr int RB0 = 0x01, kRbChange = 0xF0;
+
 // ---- program memory ----
 inline constexpr int kInterruptVector = 0x004;
 
@@ -72,6 +85,13 @@ inline constexpr RegisterName kRegisterNames[] = {
     {TRISA, "TRISA", "TRISA"},    {TRISB, "TRISB", "TRISB"},
     {EECON1, "EECON1", "EECON1"}, {EECON2, "EECON2", "EECON2"},
 };
+
+// The name the panel shows for the register at `address`, empty for none.
+constexpr std::string_view PanelName(int address) {
+    for (const RegisterName& r : kRegisterNames)
+        if (r.address == address) return r.panel;
+    return {};
+}
 
 }  // namespace pic
 

@@ -76,10 +76,10 @@ void Chip::RegisterEffect(int key) {
             SetIndfKey(IndfKeyOf(static_cast<int>(REG(pic::FSR).hexValue())));
             break;
         case pic::PORTA:
-            ShowLatch(PA.data(), 5, static_cast<int>(REG(pic::PORTA).hexValue()));
+            ShowLatch(PA.data(), pic::kPortAPins, static_cast<int>(REG(pic::PORTA).hexValue()));
             break;
         case pic::PORTB:
-            ShowLatch(PB.data(), 8, static_cast<int>(REG(pic::PORTB).hexValue()));
+            ShowLatch(PB.data(), pic::kPortBPins, static_cast<int>(REG(pic::PORTB).hexValue()));
             break;
         case pic::INTCON: {
             const int intcon = static_cast<int>(REG(pic::INTCON).hexValue());
@@ -93,12 +93,12 @@ void Chip::RegisterEffect(int key) {
                 SENTIM.setText("Ext.");
                 internalClock_ = false;
                 FR_Change();
-                PA[4].setVisible(false);  // RA4 is the T0CKI pin
+                PA[pic::kT0ckiPin].setVisible(false);  // RA4 is the T0CKI pin
             } else {
                 SENTIM.setText("Int.");
                 internalClock_ = true;
                 TOCKI.setEnabled(false);
-                PA[4].setVisible(true);
+                PA[pic::kT0ckiPin].setVisible(true);
             }
             const int ps = pic::PrescalerRate(option);
             const bool watchdogs = (option & pic::PSA) != 0;                // the prescaler's owner
@@ -115,12 +115,12 @@ void Chip::RegisterEffect(int key) {
             break;
         }
         case pic::TRISA:
-            SetDirections(PA.data(), 5, static_cast<int>(REG(pic::TRISA).hexValue()));
-            ShowLatch(PA.data(), 5, static_cast<int>(REG(pic::PORTA).hexValue()));
+            SetDirections(PA.data(), pic::kPortAPins, static_cast<int>(REG(pic::TRISA).hexValue()));
+            ShowLatch(PA.data(), pic::kPortAPins, static_cast<int>(REG(pic::PORTA).hexValue()));
             break;
         case pic::TRISB:
-            SetDirections(PB.data(), 8, static_cast<int>(REG(pic::TRISB).hexValue()));
-            ShowLatch(PB.data(), 8, static_cast<int>(REG(pic::PORTB).hexValue()));
+            SetDirections(PB.data(), pic::kPortBPins, static_cast<int>(REG(pic::TRISB).hexValue()));
+            ShowLatch(PB.data(), pic::kPortBPins, static_cast<int>(REG(pic::PORTB).hexValue()));
             break;
         case pic::EECON1: {
             // Taken once; the writes below run nested effects with their own.

@@ -65,7 +65,7 @@ void Chip::WatchdogReset() {
         ProgramCounter = 0;
     } else {
         // Wake-up: the program goes on one word past the address RegPC shows.
-        ProgramCounter = (ProgramCounter + 1) & 0x3FF;
+        ProgramCounter = (ProgramCounter + 1) & kPcMask;
         RegPC.setHex(ProgramCounter, 3);
     }
     RestartCounters();

@@ -66,12 +66,12 @@ void Form1::aceptar_Click() {
         if (within(0xFF) && address < kEepromCells)
             chip.EE[static_cast<std::size_t>(address)].setHex(value, 2);
     } else if (d[0] == 'P' && d.size() > 1 && d[1] == '-') {
-        if (within(0x3FFF) && address < kProgramWords) {
+        if (within(kWordMask) && address < kProgramWords) {
             chip.ProgramMemory[static_cast<std::size_t>(address)] = static_cast<int>(value);
             RebuildRow(static_cast<int>(address));
         }
     } else if (d[0] == 'P') {
-        if (within(0x3FF)) chip.RegPC.setHex(value, 3);
+        if (within(kPcMask)) chip.RegPC.setHex(value, 3);
     }
 
     if (!inRange) {

@@ -27,7 +27,7 @@ void Form1::ejecutar_Click() {
     setRunning(true);
     std::int64_t idle = 0;  // yields the host said have nothing to do
     for (;;) {
-        const auto a = static_cast<std::size_t>(chip.RegPC.hexValue() & 0x3FF);
+        const auto a = static_cast<std::size_t>(chip.RegPC.hexValue() & kPcMask);
         if (Breakpoints[a] == 1 && !BreakpointSkip) {
             platform_.returnIdleYields(idle);
             BreakpointSkip = true;
