@@ -338,7 +338,8 @@ std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt,
             const std::int64_t key = IndexValue(w, *FindControl("REG"), symbols);
             if (key < 0 || key > 0xFF || !Chip::IsRegKey(static_cast<int>(key)))
                 throw ScriptError("index " + QuoteWord(w) + " is outside REG");
-            if (key == 0 || key == 7) throw ScriptError(QuoteWord(w) + " has no value to trace");
+            if (key == pic::INDF || key == pic::kUnimplemented)
+                throw ScriptError(QuoteWord(w) + " has no value to trace");
             cmd.traced.push_back({std::string(w), static_cast<int>(key)});
         }
         if (cmd.traced.empty()) throw ScriptError("trace needs a name");
