@@ -9,24 +9,12 @@
 #include <sstream>
 #include <utility>
 
+#include "chip/pic16f84.h"
 #include "image/hex_file.h"
 
 namespace vintrel {
 
 namespace {
-
-struct ChipName {
-    std::string_view name;
-    int address;
-};
-
-// Bank 0 and bank 1; the bank-1 mirrors of bank-0 registers are reached by their bank-0 name.
-constexpr ChipName kChipRegisters[] = {
-    {"INDF", 0x00},  {"TMR0", 0x01},   {"PCL", 0x02},    {"STATUS", 0x03},
-    {"FSR", 0x04},   {"PORTA", 0x05},  {"PORTB", 0x06},  {"EEDATA", 0x08},
-    {"EEADR", 0x09}, {"PCLATH", 0x0A}, {"INTCON", 0x0B}, {"OPTION_REG", 0x81},
-    {"TRISA", 0x85}, {"TRISB", 0x86},  {"EECON1", 0x88}, {"EECON2", 0x89},
-};
 
 bool IsIdentifier(std::string_view w) {
     if (w.empty()) return false;
@@ -41,9 +29,10 @@ bool IsIdentifier(std::string_view w) {
 
 }  // namespace
 
+// The bank-1 mirrors of bank-0 registers are reached by their bank-0 name.
 std::optional<int> ChipRegister(std::string_view name) {
-    for (const ChipName& c : kChipRegisters)
-        if (c.name == name) return c.address;
+    for (const pic::RegisterName& r : pic::kRegisterNames)
+        if (r.name == name) return r.address;
     return std::nullopt;
 }
 

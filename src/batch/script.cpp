@@ -338,7 +338,8 @@ std::optional<Command> ParseLine(std::string_view line, long lineNo, bool inAt,
             const std::int64_t key = IndexValue(w, *FindControl("REG"), symbols);
             if (key < 0 || key > 0xFF || !Chip::IsRegKey(static_cast<int>(key)))
                 throw ScriptError("index " + QuoteWord(w) + " is outside REG");
-            if (key == 0 || key == 7) throw ScriptError(QuoteWord(w) + " has no value to trace");
+            if (key == pic::INDF || key == pic::kUnimplemented)
+                throw ScriptError(QuoteWord(w) + " has no value to trace");
             cmd.traced.push_back({std::string(w), static_cast<int>(key)});
         }
         if (cmd.traced.empty()) throw ScriptError("trace needs a name");
@@ -860,7 +861,7 @@ void BatchRunner::Impl::call(const Command& cmd) {
     if (depth == kStackLevels)
         fail(2, "error at line " + std::to_string(cmd.line) +
                     ": call needs a free stack level, and all 8 are in use");
-    chip.PushStack(static_cast<int>(chip.RegPC.hexValue() & 0x3FF));
+    chip.PushStack(static_cast<int>(chip.RegPC.hexValue() & kPcMask));
     chip.ProgramCounter = cmd.index;
     chip.RegPC.setHex(cmd.index, 3);
     form.prg.select(cmd.index);
@@ -869,7 +870,7 @@ void BatchRunner::Impl::call(const Command& cmd) {
     form.BreakpointSkip = true;
     std::int64_t used = 0;
     for (;;) {
-        const auto pc = static_cast<std::size_t>(chip.RegPC.hexValue() & 0x3FF);
+        const auto pc = static_cast<std::size_t>(chip.RegPC.hexValue() & kPcMask);
         if (form.Breakpoints[pc] == 1 && !form.BreakpointSkip) {
             form.BreakpointSkip = true;  // as a run leaves it: the next run goes on from here
             runEnd_ = kBreakpoint;

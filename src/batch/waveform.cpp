@@ -15,7 +15,8 @@ namespace vintrel {
 
 namespace {
 
-constexpr int kPins = 13;  // RA0..RA4, RB0..RB7
+constexpr int kRa = pic::kPortAPins;
+constexpr int kPins = kRa + pic::kPortBPins;  // RA0..RA4, RB0..RB7
 constexpr std::size_t kFlushAt = 1 << 16;
 
 // VCD identifiers: printable characters from '!', two or more once the 94 are used.
@@ -87,13 +88,14 @@ void Waveform::Start(Chip& chip, const std::vector<Signal>& traced) {
             (pin ? "$var wire 1 " : "$var reg 8 ") + probes_.back().code + ' ' + name + " $end\n";
     };
     for (int i = 0; i < kPins; ++i)
-        declare(i < 5 ? &chip.PA[static_cast<std::size_t>(i)]
-                      : &chip.PB[static_cast<std::size_t>(i - 5)],
-                0, true, (i < 5 ? "RA" : "RB") + std::to_string(i < 5 ? i : i - 5));
+        declare(i < kRa ? &chip.PA[static_cast<std::size_t>(i)]
+                        : &chip.PB[static_cast<std::size_t>(i - kRa)],
+                0, true, (i < kRa ? "RA" : "RB") + std::to_string(i < kRa ? i : i - kRa));
     for (const Signal& s : traced) {
-        const Control* control = s.key == kW                ? &chip.REGW
-                                 : s.key == 2 || s.key == 3 ? nullptr
-                                                            : &chip.REG(s.key);
+        // PCL and STATUS may wait inside a burst: the chip knows their values now.
+        const Control* control = s.key == kW                                 ? &chip.REGW
+                                 : s.key == pic::PCL || s.key == pic::STATUS ? nullptr
+                                                                             : &chip.REG(s.key);
         declare(control, s.key, false, s.name);
     }
     buffer_ += "$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\n";

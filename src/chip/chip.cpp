@@ -18,9 +18,7 @@ Chip::Chip() {
     REG(0).setColor(ColorRole::Placeholder);
     REG(7).setText("--");
     REG(7).setColor(ColorRole::Placeholder);
-    REG(129).setHex(0xFF, 2);
-    REG(133).setHex(0x1F, 2);
-    REG(134).setHex(0xFF, 2);
+    ResetControlRegisters();
 
     REGW.setHex(0, 2);
     REGW.setColor(ColorRole::Cell);
@@ -108,13 +106,28 @@ void Chip::ControlChanged(int id) {
 }
 
 void Chip::Form_Load() {
-    StatusReg = 0x18;
+    StatusReg = pic::TO | pic::PD;
     selpag();
     REGW.setHex(0, 2);
-    REG(3).setHex(0x18, 2);
-    REG(129).setHex(0xFF, 2);
-    REG(11).setHex(0x00, 2);
+    REG(pic::STATUS).setHex(pic::TO | pic::PD, 2);
+    REG(pic::OPTION_REG).setHex(0xFF, 2);
+    REG(pic::INTCON).setHex(0x00, 2);
     ExtraCycle = 1;
+}
+
+void Chip::EraseMemories() {
+    for (auto& cell : EE)
+        cell.setHex(0, 2);
+    ProgramMemory.fill(ErasedWord());
+}
+
+void Chip::StoreImage(const ProgramImage& image) {
+    for (std::size_t a = 0; a < image.words.size(); ++a)
+        if (image.words[a]) ProgramMemory[a] = *image.words[a];
+    for (std::size_t a = 0; a < image.eeprom.size(); ++a)
+        if (image.eeprom[a]) EE[a].setHex(*image.eeprom[a], 2);
+    for (const bool on : image.watchdog)
+        WATCHDOG.setValue(on ? 1 : 0);
 }
 
 }  // namespace vintrel

@@ -6,7 +6,7 @@
 // Member functions are defined by subject:
 //   chip.cpp              start-up values, change dispatch
 //   register_file.cpp     ReadRegister, ReadFileRegister, WriteRegister, changeindf
-//   executor.cpp          Step, ExecuteInstruction, PushStack, PopStack
+//   executor.cpp          Step, Burst, ExecuteInstruction, PushStack, PopStack
 //   register_effects.cpp  REG_Change, selpag, RegPC_Change, FR_Change, WATCHDOG_Click
 //   timer0.cpp            Timer0Update (its tick)
 //   resets.cpp            PowerOnReset, MclrReset, WatchdogReset
@@ -20,12 +20,10 @@
 
 #include "chip/control.h"
 #include "chip/decoder.h"
+#include "chip/pic16f84.h"
+#include "chip/program_image.h"
 
 namespace vintrel {
-
-inline constexpr int kProgramWords = 1024;
-inline constexpr int kEepromCells = 64;
-inline constexpr int kStackLevels = 8;
 
 // Watches the chip for a waveform. The chip calls it only while one is set (`SetObserver`).
 class ChipObserver {
@@ -48,10 +46,9 @@ class Chip final : private ChangeListener {
     Chip(const Chip&) = delete;
     Chip& operator=(const Chip&) = delete;
 
-    // ---- the data-memory cells, keyed by data address (0..79, 129, 133, 134, 136, 137) ----
+    // ---- the data-memory cells, keyed by data address (bank 0 and bank 1's own) ----
     static constexpr bool IsRegKey(int key) {
-        return (key >= 0 && key <= 79) || key == 129 || key == 133 || key == 134 || key == 136 ||
-               key == 137;
+        return (key >= 0 && key <= pic::kLastGeneral) || pic::OwnInBank1(key);
     }
     Control& REG(int key) { return reg_[static_cast<std::size_t>(key & 0xFF)]; }
     const Control& REG(int key) const { return reg_[static_cast<std::size_t>(key & 0xFF)]; }
@@ -59,8 +56,8 @@ class Chip final : private ChangeListener {
     Control REGW, RegPC, INDF;
     std::array<Control, kStackLevels> pila;
     std::array<Control, kEepromCells> EE;
-    std::array<Control, 5> PA;
-    std::array<Control, 8> PB;
+    std::array<Control, pic::kPortAPins> PA;
+    std::array<Control, pic::kPortBPins> PB;
     std::array<Control, 2> RP;  // bank indicator
     Control SENTIM, divtim, ciclos, contawdt;
     Control estsleep, WATCHDOG, FR;
@@ -71,7 +68,7 @@ class Chip final : private ChangeListener {
     // ---- module state ----
     std::array<int, kProgramWords> ProgramMemory{};
     int ProgramCounter = 0;
-    int StatusReg = 0x18;
+    int StatusReg = pic::TO | pic::PD;
     // 64-bit so that a long fast run never wraps.
     std::int64_t CycleCount = 0;
     int ExtraCycle = 1;
@@ -86,19 +83,36 @@ class Chip final : private ChangeListener {
     // ---- start-up values ----
     void Form_Load();
 
+    // ---- a program file ----
+    // The EEPROM cleared and program memory erased, as a load starts.
+    void EraseMemories();
+    // The image's words, EEPROM bytes and watchdog switch; the rest stays as it is.
+    void StoreImage(const ProgramImage& image);
+
     // ---- register file access ----
     int ReadRegister(int address);
-    int ReadFileRegister(int f);
+    // File register f of `bank` (RP1:RP0; banks 2 and 3 have no registers). The executor reads
+    // the bank once: STATUS's bank bits do not change before its one write.
+    int ReadFileRegister(int f, int bank);
     // `address` is in and out: an indirect write leaves the effective address in it.
-    void WriteRegister(int& address, int value, int destination);
+    void WriteRegister(int& address, int value, int bank);
     [[gnu::noinline]] void changeindf();
+    // Where a write of `pcl` to PCL sends the program counter: PCLATH's bits above it.
+    int PcFromPcl(int pcl) const {
+        return (static_cast<int>(REG(pic::PCLATH).hexValue()) * 256 + pcl) & kPcMask;
+    }
+    // The program counter goes where PCLATH:PCL point now (the panel's edit of either).
+    void JumpToPcl() {
+        ProgramCounter = PcFromPcl(static_cast<int>(REG(pic::PCL).hexValue()));
+        RegPC.setHex(ProgramCounter, 3);
+    }
 
     // ---- instruction execution ----
     void ExecuteInstruction(int word);
     void PushStack(int address);
     int PopStack();
     [[gnu::always_inline]] static void SetZeroFlag(int& status, int value) {
-        status = value == 0 ? (status | 0x04) : (status & ~0x04);
+        status = value == 0 ? (status | pic::Z) : (status & ~pic::Z);
     }
     // One instruction as the step button runs it: the address RegPC shows, the cycle count
     // shown, Timer0 fed. The panel checks for sleep first.
@@ -120,17 +134,16 @@ class Chip final : private ChangeListener {
     // A data cell's value as the program would read it now: inside a burst STATUS's flags and
     // PCL may still wait to be shown.
     int RegisterNow(int key) const {
-        if (key == 3 && statusPending_) return StatusReg;
-        if (key == 2 && pcPending_) return ProgramCounter & 0xFF;
+        if (key == pic::STATUS && statusPending_) return StatusReg;
+        if (key == pic::PCL && pcPending_) return ProgramCounter & 0xFF;
         return static_cast<int>(REG(key).hexValue());
     }
 
     // ---- change effects ----
-    // The registers with an effect of their own: STATUS, FSR, PORTA, PORTB, INTCON, OPTION,
-    // TRISA, TRISB, EECON1, EECON2.
+    // The registers with an effect of their own.
     static constexpr bool HasEffect(int key) {
-        return key < 12 ? ((0x878 >> key) & 1) != 0
-                        : key == 129 || key == 133 || key == 134 || key == 136 || key == 137;
+        return key == pic::STATUS || key == pic::FSR || key == pic::PORTA || key == pic::PORTB ||
+               key == pic::INTCON || pic::OwnInBank1(key);
     }
     // What a change of a REG cell's text runs: the register's own effect, then the INDF display.
     [[gnu::always_inline]] void REG_Change(int key) {
@@ -143,13 +156,12 @@ class Chip final : private ChangeListener {
     void RegPC_Change() {
         // PCL always shows the low byte of the program counter: the last two of its digits.
         if (RegPC.isHex(3))
-            SetReg(2, static_cast<int>(RegPC.hexValue() & 0xFF));
+            SetReg(pic::PCL, static_cast<int>(RegPC.hexValue() & 0xFF));
         else
             RegPC_ChangeText();
     }
     void FR_Change();
     void WATCHDOG_Click();
-    static void BitsOf(int value, int bits[8]);
     static constexpr std::string_view kStatusTemplate =
         " IRP=  RP1=  RP0=   T0=   PD=    Z=   DC=    C= ";
     static constexpr std::string_view kIntconTemplate =
@@ -187,7 +199,7 @@ class Chip final : private ChangeListener {
     // memory is erased to 3FFFh (now, and by every load).
     void SetChipMode(bool on);
     bool ChipMode() const { return chipMode_; }
-    int ErasedWord() const { return chipMode_ ? 0x3FFF : 0; }
+    int ErasedWord() const { return chipMode_ ? kWordMask : 0; }
     // The frequency box (kHz, decimal) that times the watchdog; 4000 kHz without one.
     void SetFrequencySource(const Control* frec) { frequency_ = frec; }
     // The user changed the level of input pin RB`index`.
@@ -207,22 +219,18 @@ class Chip final : private ChangeListener {
     // The INDF display reads the register FSR points at (a port is sampled afresh by every
     // read). After any other register's change it would show what it already shows.
     [[gnu::always_inline]] bool IndfMayChange(int key) const {
-        return key == 3 || key == 4 || key == indfKey_ || indfKey_ == kAnyKey;
+        return key == pic::STATUS || key == pic::FSR || key == indfKey_ || indfKey_ == kAnyKey;
     }
     // Follows FSR: the key INDF reads, and the keys whose change needs REG_Change's work.
     void SetIndfKey(int key);
     // The key whose change INDF follows, from FSR: kAnyKey for a port, which every refresh samples.
     static constexpr int kAnyKey = -1;
     static constexpr int IndfKeyOf(int fsr) {
-        if (fsr == 5 || fsr == 6) return kAnyKey;
-        const bool ownBank1 = fsr == 129 || fsr == 133 || fsr == 134 || fsr == 136 || fsr == 137;
-        return fsr >= 128 && !ownBank1 ? fsr - 128 : fsr;
-    }
-    [[gnu::always_inline]] int Bank() const {
-        return (static_cast<int>(REG(3).hexValue()) & 0x60) >> 5;
+        if (fsr == pic::PORTA || fsr == pic::PORTB) return kAnyKey;
+        return fsr >= pic::kBank1 && !pic::OwnInBank1(fsr) ? fsr - pic::kBank1 : fsr;
     }
     bool PclSeenDuring(const Instruction& in) const {
-        return in.readsPcl || (indfShowsPcl_ && !(StatusReg & 0x80));
+        return in.readsPcl || (indfShowsPcl_ && !(StatusReg & pic::IRP));
     }
     // `word` is masked to 14 bits. The burst's copy is inlined into its loop. kChip: chip
     // mode's cycle count, SLEEP and CLRWDT.
@@ -262,16 +270,17 @@ class Chip final : private ChangeListener {
     void ChipPulse();
     // An enabled interrupt flag is set (INTCON's three and EEIE with EECON1's EEIF).
     bool FlagPending(int intcon) {
-        return (intcon & (intcon >> 3) & 7) != 0 ||
-               ((intcon & 0x40) != 0 && (REG(136).hexValue() & 0x10) != 0);
+        // Each enable bit sits three above its flag.
+        return (intcon & (intcon >> 3) & (pic::T0IF | pic::INTF | pic::RBIF)) != 0 ||
+               ((intcon & pic::EEIE) != 0 && (REG(pic::EECON1).hexValue() & pic::EEIF) != 0);
     }
     // Reads the frequency chosen into the watchdog's nominal period (18 ms) and an EEPROM
     // write's time (4 ms), in cycles.
     void ReadFrequency();
     // The nominal period times the postscaler OPTION gives the watchdog.
     std::int64_t WatchdogPeriod() const {
-        const int option = static_cast<int>(REG(129).hexValue());
-        return wdtBase_ << ((option & 0x08) ? (option & 7) : 0);
+        const int option = static_cast<int>(REG(pic::OPTION_REG).hexValue());
+        return wdtBase_ << ((option & pic::PSA) ? pic::PrescalerRate(option) : 0);
     }
     int PortBPins() const;
     bool chipMode_ = false;
@@ -307,15 +316,12 @@ class Chip final : private ChangeListener {
     enum : int { kRegPCId = 256, kFRId, kWatchdogId };
     void ControlChanged(int id) override;
     void StoreRegister(int a, int b, int value);
-    // The register file in a bank already known (the executor's: STATUS's bank bits do not
-    // change before its one write).
-    int ReadFile(int f, int bank);
-    void WriteFile(int& address, int value, int bank);
-    [[gnu::always_inline]] void Write(int& address, int value, int destination, int bank) {
+    // An instruction's result into W (destination 0) or file register `address`.
+    [[gnu::always_inline]] void WriteResult(int& address, int value, int destination, int bank) {
         if (destination == 0)
             REGW.setHex(value, 2);
         else
-            WriteFile(address, value, bank);
+            WriteRegister(address, value, bank);
     }
     void PclWrite(int value);
     // Output (disabled) pins take their bit of the port value; inputs keep the user's level.
@@ -351,7 +357,7 @@ class Chip final : private ChangeListener {
     void SyncStatus() {
         if (!statusPending_) return;
         statusPending_ = false;
-        SetReg(3, StatusReg);
+        SetReg(pic::STATUS, StatusReg);
     }
     ChipObserver* observer_ = nullptr;
     bool observeSteps_ = false;
@@ -364,35 +370,32 @@ class Chip final : private ChangeListener {
 
 [[gnu::always_inline]] inline int Chip::ReadRegister(int address) {
     // The general-purpose and most special registers first: the common case.
-    if ((address >= 8 && address <= 79) || (address >= 1 && address <= 4))
+    if ((address >= pic::EEDATA && address <= pic::kLastGeneral) ||
+        (address >= pic::TMR0 && address <= pic::FSR))
         return static_cast<int>(REG(address).hexValue());
     return ReadOtherRegister(address);
 }
 
-[[gnu::always_inline]] inline int Chip::ReadFileRegister(int f) {
-    return ReadFile(f, Bank());
-}
-
-[[gnu::always_inline]] inline int Chip::ReadFile(int f, int bank) {
+[[gnu::always_inline]] inline int Chip::ReadFileRegister(int f, int bank) {
     if (bank == 0) return ReadRegister(f);
-    if (bank == 1) return ReadRegister(f + 128);
+    if (bank == 1) return ReadRegister(f + pic::kBank1);
     return 0;
 }
 
 namespace chip_detail {
 
 // The cell a write to file address a (0..127) in bank b (0, 1) stores into, -1 for none:
-// 00h (INDF), 07h and 50h up have no storage; bank 1 has its own OPTION, TRISA, TRISB, EECON1
+// INDF, 07h and 50h up have no storage; bank 1 has its own OPTION_REG, TRISA, TRISB, EECON1
 // and EECON2 and mirrors the rest.
-constexpr std::array<std::array<std::int16_t, 128>, 2> StoreKeys() {
-    std::array<std::array<std::int16_t, 128>, 2> keys{};
+constexpr std::array<std::array<std::int16_t, pic::kBank1>, 2> StoreKeys() {
+    std::array<std::array<std::int16_t, pic::kBank1>, 2> keys{};
     for (int b = 0; b < 2; ++b) {
-        for (int a = 0; a < 128; ++a) {
-            const bool none = a == 0 || a == 7 || a >= 80;
-            const bool own = b == 1 && (a == 1 || a == 5 || a == 6 || a == 8 || a == 9);
+        for (int a = 0; a < pic::kBank1; ++a) {
+            const bool none = a == pic::INDF || a == pic::kUnimplemented || a > pic::kLastGeneral;
+            const bool own = b == 1 && pic::OwnInBank1(a + pic::kBank1);
             keys[static_cast<std::size_t>(b)][static_cast<std::size_t>(a)] =
                 static_cast<std::int16_t>(none  ? -1
-                                          : own ? a + 128
+                                          : own ? a + pic::kBank1
                                                 : a);
         }
     }
@@ -403,39 +406,31 @@ inline constexpr auto kStoreKeys = StoreKeys();
 }  // namespace chip_detail
 
 [[gnu::always_inline]] inline void Chip::StoreRegister(int a, int b, int value) {
-    if (a < 0 || a >= 128) return;
+    if (a < 0 || a >= pic::kBank1) return;
     const int key =
         chip_detail::kStoreKeys[static_cast<std::size_t>(b & 1)][static_cast<std::size_t>(a)];
     if (key >= 0) SetReg(key, value);
 }
 
 inline void Chip::PclWrite(int value) {
-    ProgramCounter = (static_cast<int>(REG(10).hexValue()) * 256 + value) & 0x3FF;
+    ProgramCounter = PcFromPcl(value);
     ExtraCycle = 1;
 }
 
-[[gnu::always_inline]] inline void Chip::WriteRegister(int& address, int value, int destination) {
-    if (destination == 0) {
-        REGW.setHex(value, 2);
-        return;
-    }
-    WriteFile(address, value, Bank());
-}
-
-[[gnu::always_inline]] inline void Chip::WriteFile(int& address, int value, int bank) {
-    if (address == 0 && bank <= 1) {
-        if (StatusReg & 0x80) return;
-        const int fsr = static_cast<int>(REG(4).hexValue());
-        const int ibank = (fsr & 0x80) >> 7;
-        address = fsr & 0x7F;
-        if (address == 2) {
+[[gnu::always_inline]] inline void Chip::WriteRegister(int& address, int value, int bank) {
+    if (address == pic::INDF && bank <= 1) {
+        if (StatusReg & pic::IRP) return;
+        const int fsr = static_cast<int>(REG(pic::FSR).hexValue());
+        const int ibank = (fsr & pic::kBank1) != 0 ? 1 : 0;
+        address = fsr & (pic::kBank1 - 1);
+        if (address == pic::PCL) {
             PclWrite(value);
             return;
         }
         StoreRegister(address, ibank, value);
         return;
     }
-    if (address == 2 && bank <= 1) {
+    if (address == pic::PCL && bank <= 1) {
         PclWrite(value);
         return;
     }

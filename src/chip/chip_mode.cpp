@@ -4,13 +4,11 @@
 
 namespace vintrel {
 
-namespace {
-constexpr int kTmr0 = 1, kStatus = 3, kIntcon = 11, kEecon1 = 136, kOption = 129, kTrisb = 134;
-constexpr int kT0if = 0x04, kIntf = 0x02, kRbif = 0x01;
-}  // namespace
+using pic::INTCON;
+using pic::TMR0;
 
 void Chip::SetChipMode(bool on) {
-    if (on && !chipMode_) ProgramMemory.fill(0x3FFF);  // an erased chip
+    if (on && !chipMode_) ProgramMemory.fill(kWordMask);  // an erased chip
     chipMode_ = on;
     rbLatch_ = PortBPins();
 }
@@ -24,32 +22,32 @@ void Chip::ReadFrequency() {
 
 int Chip::PortBPins() const {
     int v = 0;
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < pic::kPortBPins; ++i)
         v |= PB[static_cast<std::size_t>(i)].value() << i;
     return v;
 }
 
 void Chip::ChipTouched(const Instruction& in, int target) {
-    if (target == kTmr0 && ((in.op <= Op::XORWF && in.d) || in.op == Op::BCF || in.op == Op::BSF)) {
+    if (target == TMR0 && ((in.op <= Op::XORWF && in.d) || in.op == Op::BCF || in.op == Op::BSF)) {
         // A write to TMR0 holds it for two cycles and clears the prescaler (when TMR0's; as
         // the watchdog's it is not PrescalerCount).
         PrescalerCount = -2;
-    } else if (target == 6) {
+    } else if (target == pic::PORTB) {
         rbLatch_ = PortBPins();  // PORTB read (or written: the mismatch ends either way)
     }
 }
 
 int Chip::FileTarget(int f) {
-    const int bank = (StatusReg & 0x60) >> 5;
-    int a = f | bank << 7;
-    if (f == 0) a = StatusReg & 0x80 ? -1 : static_cast<int>(REG(4).hexValue());  // IRP: none
-    return a == kTmr0 || a == 6 ? a : -1;
+    int a = f + pic::BankOf(StatusReg) * pic::kBank1;
+    if (f == pic::INDF)  // with IRP, none
+        a = StatusReg & pic::IRP ? -1 : static_cast<int>(REG(pic::FSR).hexValue());
+    return a == TMR0 || a == pic::PORTB ? a : -1;
 }
 
 std::int64_t Chip::ChipSleep(std::int64_t n) {
     // Up to the first thing that can wake the chip: a flag already set wakes it at once, a
     // time-out or the end of an EEPROM write when it comes.
-    const int intcon = static_cast<int>(REG(kIntcon).hexValue());
+    const int intcon = static_cast<int>(REG(INTCON).hexValue());
     const bool watchdog = WATCHDOG.value() != 0;
     if (FlagPending(intcon)) n = 1;
     if (watchdog) n = std::min(n, std::max<std::int64_t>(WatchdogPeriod() - wdtCycles_, 1));
@@ -60,8 +58,8 @@ std::int64_t Chip::ChipSleep(std::int64_t n) {
         // The time-out wakes the chip at the instruction after SLEEP: TO and PD cleared.
         wdtCycles_ = 0;
         SyncStatus();
-        SetReg(kStatus, static_cast<int>(REG(kStatus).hexValue()) & 0xE7);
-    } else if (!FlagPending(static_cast<int>(REG(kIntcon).hexValue()))) {
+        SetReg(pic::STATUS, static_cast<int>(REG(pic::STATUS).hexValue()) & ~(pic::TO | pic::PD));
+    } else if (!FlagPending(static_cast<int>(REG(INTCON).hexValue()))) {
         return n;
     }
     // Awake (with GIE the handler runs after the next instruction); the clock runs again in
@@ -77,23 +75,23 @@ void Chip::ChipEeprom(std::int64_t cycles) {
     if ((eeLeft_ -= cycles) > 0) return;
     eeLeft_ = 0;
     if (eeAddress_ < kEepromCells) EE[static_cast<std::size_t>(eeAddress_)].setHex(eeData_, 2);
-    SetReg(kEecon1, (static_cast<int>(REG(kEecon1).hexValue()) & ~0x02) | 0x10);
+    SetReg(pic::EECON1, (static_cast<int>(REG(pic::EECON1).hexValue()) & ~pic::WR) | pic::EEIF);
 }
 
 void Chip::ChipTimer(int divisor) {
     for (; PrescalerCount >= divisor; PrescalerCount -= divisor) {
-        const int tmr0 = static_cast<int>(REG(kTmr0).hexValue() + 1) & 0xFF;
-        SetReg(kTmr0, tmr0);
-        if (tmr0 == 0) SetReg(kIntcon, static_cast<int>(REG(kIntcon).hexValue()) | kT0if);
+        const int tmr0 = static_cast<int>(REG(TMR0).hexValue() + 1) & 0xFF;
+        SetReg(TMR0, tmr0);
+        if (tmr0 == 0) SetReg(INTCON, static_cast<int>(REG(INTCON).hexValue()) | pic::T0IF);
     }
 }
 
 // The external clock: one click, one pulse through the prescaler.
 void Chip::ChipPulse() {
-    const int option = static_cast<int>(REG(kOption).hexValue());
-    if (!(option & 0x20)) return;
+    const int option = static_cast<int>(REG(pic::OPTION_REG).hexValue());
+    if (!(option & pic::T0CS)) return;
     ++PrescalerCount;
-    ChipTimer((option & 0x08) ? 1 : 2 << (option & 7));
+    ChipTimer((option & pic::PSA) ? 1 : 2 << pic::PrescalerRate(option));
 }
 
 // The watchdog's count (CLRWDT and SLEEP clear it as their cycle starts) and the EEPROM write.
@@ -107,8 +105,8 @@ void Chip::ChipRare(const Instruction& in, int cycles) {
 void Chip::ChipInterrupt() {
     if (estsleep.value() != 0) return;  // the wake-up comes first
     PushStack(ProgramCounter);
-    SetReg(kIntcon, static_cast<int>(REG(kIntcon).hexValue()) & 0x7F);
-    ProgramCounter = 4;
+    SetReg(INTCON, static_cast<int>(REG(INTCON).hexValue()) & ~pic::GIE);
+    ProgramCounter = pic::kInterruptVector;
     CycleCount += 2;
     ChipCycles(2);
     if (WATCHDOG.value() != 0) wdtCycles_ += 2;
@@ -117,14 +115,14 @@ void Chip::ChipInterrupt() {
 void Chip::PB_Click(int index) {
     if (!chipMode_) return;
     const int pins = PortBPins();
-    const int inputs = static_cast<int>(REG(kTrisb).hexValue());
+    const int inputs = static_cast<int>(REG(pic::TRISB).hexValue());
     int flags = 0;
-    // RB0/INT: the edge OPTION's INTEDG selects (1 rising).
-    const bool rising = (REG(kOption).hexValue() & 0x40) != 0;
-    if (index == 0 && (inputs & 1) && (pins & 1) == (rising ? 1 : 0)) flags |= kIntf;
+    // RB0/INT: the edge OPTION_REG's INTEDG selects (1 rising).
+    const bool rising = (REG(pic::OPTION_REG).hexValue() & pic::INTEDG) != 0;
+    if (index == 0 && (inputs & pic::RB0) && ((pins & pic::RB0) != 0) == rising) flags |= pic::INTF;
     // RB7:RB4: an input whose level differs from the one last read.
-    if (index >= 4 && ((pins ^ rbLatch_) & inputs & 0xF0 & (1 << index))) flags |= kRbif;
-    if (flags) SetReg(kIntcon, static_cast<int>(REG(kIntcon).hexValue()) | flags);
+    if ((pins ^ rbLatch_) & inputs & pic::kRbChange & (1 << index)) flags |= pic::RBIF;
+    if (flags) SetReg(INTCON, static_cast<int>(REG(INTCON).hexValue()) | flags);
 }
 
 }  // namespace vintrel

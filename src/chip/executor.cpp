@@ -5,8 +5,8 @@ namespace vintrel {
 
 namespace {
 
-constexpr int kC = 0x01;
-constexpr int kDC = 0x02;
+using pic::C;
+using pic::DC;
 
 [[gnu::always_inline]] inline void SetBit(int& status, int mask, bool on) {
     status = on ? (status | mask) : (status & ~mask);
@@ -15,15 +15,15 @@ constexpr int kDC = 0x02;
 // The flags of the three kinds of arithmetic; each returns the 8-bit result. Z is left to the
 // caller because its moment relative to the write differs between instructions.
 [[gnu::always_inline]] inline int Add(int& status, int a, int b) {
-    SetBit(status, kDC, (a & 0xF) + (b & 0xF) > 0xF);
-    SetBit(status, kC, a + b > 0xFF);
+    SetBit(status, DC, (a & 0xF) + (b & 0xF) > 0xF);
+    SetBit(status, C, a + b > 0xFF);
     return (a + b) & 0xFF;
 }
 
 // a - b: C and DC are "no borrow".
 [[gnu::always_inline]] inline int Subtract(int& status, int a, int b) {
-    SetBit(status, kDC, (a & 0xF) >= (b & 0xF));
-    SetBit(status, kC, a >= b);
+    SetBit(status, DC, (a & 0xF) >= (b & 0xF));
+    SetBit(status, C, a >= b);
     return (a - b) & 0xFF;
 }
 
@@ -113,9 +113,9 @@ void Chip::Step() {
         return;
     }
     // The label is the authority: an edited or reset PC is where the step executes.
-    ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
+    ProgramCounter = static_cast<int>(RegPC.hexValue() & kPcMask);
     const int word = ProgramMemory[static_cast<std::size_t>(ProgramCounter)];
-    Execute(Decoded(ProgramCounter), word & 0x3FFF);
+    Execute(Decoded(ProgramCounter), word & kWordMask);
     ciclos.setNumber(CycleCount);
     Timer0Update();
     if (observeSteps_) observer_->Stepped();
@@ -129,7 +129,7 @@ inline void Chip::ChipAfter(const Instruction& in, int target) {
     if (target >= 0) ChipTouched(in, target);
     ChipCycles(cycles);
     if (rare_) ChipRare(in, cycles);
-    if (gie_ && FlagPending(static_cast<int>(REG(11).hexValue()))) ChipInterrupt();
+    if (gie_ && FlagPending(static_cast<int>(REG(pic::INTCON).hexValue()))) ChipInterrupt();
 }
 
 template <bool kPredecoded, bool kBreakpoints, bool kChip, bool kObserved>
@@ -205,7 +205,7 @@ bool Chip::BurstIn(std::int64_t& idle, const int* breakpoints, bool& skip) {
     if (!kChip && estsleep.value() != 0) {
         if (idle > 0) {
             --idle;
-            const int pc = static_cast<int>(RegPC.hexValue() & 0x3FF);
+            const int pc = static_cast<int>(RegPC.hexValue() & kPcMask);
             if (breakpoints[pc] == 1 && !skip) return true;
         }
         idle = 0;
@@ -216,10 +216,10 @@ bool Chip::BurstIn(std::int64_t& idle, const int* breakpoints, bool& skip) {
         UpdateRare();
     }
     // The address RegPC shows; each step leaves the next one there.
-    ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
+    ProgramCounter = static_cast<int>(RegPC.hexValue() & kPcMask);
     ShadowStack();
     // The flags are the cell's; from here they may wait in StatusReg (SyncStatus shows them).
-    StatusReg = static_cast<int>(REG(3).hexValue());
+    StatusReg = static_cast<int>(REG(pic::STATUS).hexValue());
     statusPending_ = true;
     bool atBreakpoint;
     if (observeSteps_) {
@@ -252,7 +252,7 @@ bool Chip::BurstIn(std::int64_t& idle, const int* breakpoints, bool& skip) {
 }
 
 void Chip::ExecuteInstruction(int word) {
-    Execute(Decode(word), word & 0x3FFF);
+    Execute(Decode(word), word & kWordMask);
 }
 
 void Chip::Execute(const Instruction& in, int word) {
@@ -266,7 +266,7 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
     // Inside a burst, most instructions see neither PCL nor STATUS, directly or through INDF:
     // one test passes over both checks.
     const bool sees = !kBurst || in.seesPclOrStatus || indfShowsPclOrStatus_;
-    ProgramCounter = (ProgramCounter + 1) & 0x3FF;
+    ProgramCounter = (ProgramCounter + 1) & kPcMask;
     if (sees && PclSeenDuring(in)) SetPC(ProgramCounter);
     if constexpr (!kChip) {  // chip mode counts the cycles as the step ends (ChipAfter)
         CycleCount += 1 + ExtraCycle;
@@ -276,74 +276,78 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
     // Inside a burst the flags wait in StatusReg too, until an instruction can see the cell.
     if (sees) {
         if (statusPending_ && (in.seesStatus || indfShowsStatus_)) SyncStatus();
-        if (!statusPending_) StatusReg = static_cast<int>(REG(3).hexValue());
+        if (!statusPending_) StatusReg = static_cast<int>(REG(pic::STATUS).hexValue());
     }
 
     int f = in.f;
     const int d = in.d;
     const int k = in.k;
     auto skip = [this]() __attribute__((always_inline)) {
-        ProgramCounter = (ProgramCounter + 1) & 0x3FF;
+        ProgramCounter = (ProgramCounter + 1) & kPcMask;
         ExtraCycle = 1;
     };
     auto ret = [this]() __attribute__((always_inline)) {
-        ProgramCounter = PopStack() & 0x3FF;
+        ProgramCounter = PopStack() & kPcMask;
         ExtraCycle = 1;
     };
     auto jump = [ this, k ]() __attribute__((always_inline)) {
-        ProgramCounter = ((static_cast<int>(REG(10).hexValue()) & 0x18) * 0x100 + k) & 0x3FF;
+        // PCLATH's bits 4:3 above the 11-bit literal.
+        ProgramCounter =
+            ((static_cast<int>(REG(pic::PCLATH).hexValue()) & pic::kPclathPage) * 0x100 + k) &
+            kPcMask;
         ExtraCycle = 1;
     };
     int& S = StatusReg;
     // Every class-0 and class-1 word reads its file register first, also NOP and the control
     // words: a port read refreshes the port's cell.
-    const int bank = (StatusReg & 0x60) >> 5;
-    const int F = word < 0x2000 ? ReadFile(f, bank) : 0;
+    const int bank = pic::BankOf(StatusReg);
+    const int F = word < 0x2000 ? ReadFileRegister(f, bank) : 0;
     int W = static_cast<int>(REGW.hexValue());
     const auto mask = [&in] { return 1 << in.b; };
 
     switch (in.op) {
         // clang-format off
-        case Op::MOVWF:  WriteFile(f, W, bank); break;
+        case Op::MOVWF:  WriteRegister(f, W, bank); break;
         case Op::CLRF:
-        case Op::CLRW:   Write(f, 0, d, bank); SetZeroFlag(S, 0); break;  // write, then Z
-        case Op::SUBWF:  { const int r = Subtract(S, F, W); SetZeroFlag(S, r); Write(f, r, d, bank); break; }
-        case Op::ADDWF:  { const int r = Add(S, W, F); SetZeroFlag(S, r); Write(f, r, d, bank); break; }
-        case Op::DECF:   Write(f, Logic(S, (F - 1) & 0xFF), d, bank); break;
-        case Op::INCF:   Write(f, Logic(S, (F + 1) & 0xFF), d, bank); break;
-        case Op::IORWF:  Write(f, Logic(S, W | F), d, bank); break;
-        case Op::ANDWF:  Write(f, Logic(S, W & F), d, bank); break;
-        case Op::XORWF:  Write(f, Logic(S, W ^ F), d, bank); break;
-        case Op::COMF:   Write(f, Logic(S, ~F & 0xFF), d, bank); break;
-        case Op::MOVF:   Write(f, F, d, bank); SetZeroFlag(S, F); break;  // write, then Z
-        case Op::DECFSZ: { const int r = (F - 1) & 0xFF; Write(f, r, d, bank); if (r == 0) skip(); break; }
-        case Op::INCFSZ: { const int r = (F + 1) & 0xFF; Write(f, r, d, bank); if (r == 0) skip(); break; }
-        case Op::RRF:    { const int r = (S & kC) * 0x80 + (F >> 1); SetBit(S, kC, F & 1); Write(f, r, d, bank); break; }
-        case Op::RLF:    { const int r = (F * 2 + (S & kC)) & 0xFF; SetBit(S, kC, F & 0x80); Write(f, r, d, bank); break; }
-        case Op::SWAPF:  Write(f, (F & 0xF) * 0x10 + (F >> 4), d, bank); break;
+        case Op::CLRW:   WriteResult(f, 0, d, bank); SetZeroFlag(S, 0); break;  // write, then Z
+        case Op::SUBWF:  { const int r = Subtract(S, F, W); SetZeroFlag(S, r); WriteResult(f, r, d, bank); break; }
+        case Op::ADDWF:  { const int r = Add(S, W, F); SetZeroFlag(S, r); WriteResult(f, r, d, bank); break; }
+        case Op::DECF:   WriteResult(f, Logic(S, (F - 1) & 0xFF), d, bank); break;
+        case Op::INCF:   WriteResult(f, Logic(S, (F + 1) & 0xFF), d, bank); break;
+        case Op::IORWF:  WriteResult(f, Logic(S, W | F), d, bank); break;
+        case Op::ANDWF:  WriteResult(f, Logic(S, W & F), d, bank); break;
+        case Op::XORWF:  WriteResult(f, Logic(S, W ^ F), d, bank); break;
+        case Op::COMF:   WriteResult(f, Logic(S, ~F & 0xFF), d, bank); break;
+        case Op::MOVF:   WriteResult(f, F, d, bank); SetZeroFlag(S, F); break;  // write, then Z
+        case Op::DECFSZ: { const int r = (F - 1) & 0xFF; WriteResult(f, r, d, bank); if (r == 0) skip(); break; }
+        case Op::INCFSZ: { const int r = (F + 1) & 0xFF; WriteResult(f, r, d, bank); if (r == 0) skip(); break; }
+        case Op::RRF:    { const int r = (S & C) * 0x80 + (F >> 1); SetBit(S, C, F & 1); WriteResult(f, r, d, bank); break; }
+        case Op::RLF:    { const int r = (F * 2 + (S & C)) & 0xFF; SetBit(S, C, F & 0x80); WriteResult(f, r, d, bank); break; }
+        case Op::SWAPF:  WriteResult(f, (F & 0xF) * 0x10 + (F >> 4), d, bank); break;
 
-        case Op::BCF:    WriteFile(f, F & (0xFF - mask()), bank); break;
-        case Op::BSF:    WriteFile(f, F | mask(), bank); break;
+        case Op::BCF:    WriteRegister(f, F & (0xFF - mask()), bank); break;
+        case Op::BSF:    WriteRegister(f, F | mask(), bank); break;
         case Op::BTFSC:  if ((F & mask()) == 0) skip(); break;
         case Op::BTFSS:  if ((F & mask()) != 0) skip(); break;
 
         case Op::CALL:   PushStack(ProgramCounter); jump(); break;
         case Op::GOTO:   jump(); break;
         case Op::RETURN: ret(); break;
-        case Op::RETFIE: ret(); REG(11).setHex(REG(11).hexValue() | 0x80, 2); break;
-        case Op::OPTION: REG(129).setHex(W, 2); break;
-        case Op::TRIS:   if ((f & 7) != 7) REG(128 + (f & 7)).setHex(W, 2); break;  // TRIS 5, 6
+        case Op::RETFIE: ret(); REG(pic::INTCON).setHex(REG(pic::INTCON).hexValue() | pic::GIE, 2); break;
+        case Op::OPTION: REG(pic::OPTION_REG).setHex(W, 2); break;
+        // TRIS 5 and 6 write TRISA and TRISB; 0 to 4 the bank-1 cell of their number.
+        case Op::TRIS:   if ((f & 7) != 7) REG(pic::kBank1 + (f & 7)).setHex(W, 2); break;
         // On the chip SLEEP sets TO and clears PD, and stops the clock in its cycle (Timer0
         // skips it); CLRWDT sets both (the watchdog: ChipRare).
         case Op::SLEEP:
             estsleep.setValue(1);
             if constexpr (kChip) {
-                S = (S | 0x10) & ~0x08;
+                S = (S | pic::TO) & ~pic::PD;
                 if (t0Divisor_ > 0) --PrescalerCount;
                 rare_ = true;
             }
             break;
-        case Op::CLRWDT: if constexpr (kChip) S |= 0x18; break;
+        case Op::CLRWDT: if constexpr (kChip) S |= pic::TO | pic::PD; break;
         case Op::NOP:
         case Op::Undefined: break;
 
@@ -363,7 +367,7 @@ inline void Chip::ExecuteInline(const Instruction& in, int word) {
         statusPending_ = true;
         pcPending_ = true;
     } else {
-        SetReg(3, StatusReg);
+        SetReg(pic::STATUS, StatusReg);
         SetPC(ProgramCounter);
     }
 }
@@ -375,8 +379,8 @@ void Chip::ChipStep() {
     if (estsleep.value() != 0) {
         ChipSleep(1);
     } else {
-        ProgramCounter = static_cast<int>(RegPC.hexValue() & 0x3FF);
-        StatusReg = static_cast<int>(REG(3).hexValue());
+        ProgramCounter = static_cast<int>(RegPC.hexValue() & kPcMask);
+        StatusReg = static_cast<int>(REG(pic::STATUS).hexValue());
         if (TimeOutDue()) {
             WatchdogReset();
             return;

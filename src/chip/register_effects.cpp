@@ -5,39 +5,24 @@
 
 namespace vintrel {
 
-void Chip::BitsOf(int value, int bits[8]) {
-    for (int i = 0; i < 8; ++i)
-        bits[i] = 0;
-    for (int i = 7; i >= 0; --i) {
-        if ((1 << i) <= value) {
-            bits[i] = 1;
-            value -= 1 << i;
-        }
-    }
-}
-
 void Chip::ShowLatch(Control* pins, int count, int portValue) {
-    int bits[8];
-    BitsOf(portValue, bits);
     for (int i = 0; i < count; ++i)
-        if (!pins[i].enabled()) pins[i].setValue(bits[i]);
+        if (!pins[i].enabled()) pins[i].setValue((portValue >> i) & 1);
     if (observer_) observer_->Observe();
 }
 
 void Chip::SetDirections(Control* pins, int count, int trisValue) {
-    int bits[8];
-    BitsOf(trisValue, bits);
     for (int i = 0; i < count; ++i)
-        pins[i].setEnabled(bits[i] == 1);
+        pins[i].setEnabled(((trisValue >> i) & 1) != 0);
 }
 
 void Chip::selpag() {
-    switch (StatusReg & 0x60) {
-        case 0x00:
+    switch (pic::BankOf(StatusReg)) {
+        case 0:
             RP[0].setColor(ColorRole::Cell);
             RP[1].setColor(ColorRole::Placeholder);
             break;
-        case 0x20:
+        case 1:
             RP[0].setColor(ColorRole::Placeholder);
             RP[1].setColor(ColorRole::Cell);
             break;
@@ -54,7 +39,7 @@ namespace {
 constexpr std::array<bool, 256> BaseWatched() {
     std::array<bool, 256> w{};
     for (int k = 0; k < 256; ++k)
-        w[static_cast<std::size_t>(k)] = Chip::HasEffect(k) || k == 3 || k == 4;
+        w[static_cast<std::size_t>(k)] = Chip::HasEffect(k) || k == pic::STATUS || k == pic::FSR;
     return w;
 }
 constexpr auto kBaseWatched = BaseWatched();
@@ -64,10 +49,10 @@ constexpr auto kBaseWatched = BaseWatched();
 void Chip::SetIndfKey(int key) {
     const int old = indfKey_;
     // The display is about to read STATUS: it shows the flags of the instructions so far.
-    if (key == 3) SyncStatus();
+    if (key == pic::STATUS) SyncStatus();
     indfKey_ = key;
-    indfShowsPcl_ = key == 2 || key == kAnyKey;
-    indfShowsStatus_ = key == 3;
+    indfShowsPcl_ = key == pic::PCL || key == kAnyKey;
+    indfShowsStatus_ = key == pic::STATUS;
     indfShowsPclOrStatus_ = indfShowsPcl_ || indfShowsStatus_;
     if (old == kAnyKey || key == kAnyKey) {
         watched_ = kBaseWatched;
@@ -81,96 +66,101 @@ void Chip::SetIndfKey(int key) {
 }
 
 void Chip::RegisterEffect(int key) {
-    int bits[8];
     switch (key) {
-        case 3:
-            StatusReg = static_cast<int>(REG(3).hexValue());
+        case pic::STATUS:
+            StatusReg = static_cast<int>(REG(pic::STATUS).hexValue());
             selpag();
-            REG(3).setDecodedHint(kStatusTemplate, StatusReg);
+            REG(pic::STATUS).setDecodedHint(kStatusTemplate, StatusReg);
             break;
-        case 4:
-            SetIndfKey(IndfKeyOf(static_cast<int>(REG(4).hexValue())));
+        case pic::FSR:
+            SetIndfKey(IndfKeyOf(static_cast<int>(REG(pic::FSR).hexValue())));
             break;
-        case 5:
-            ShowLatch(PA.data(), 5, static_cast<int>(REG(5).hexValue()));
+        case pic::PORTA:
+            ShowLatch(PA.data(), pic::kPortAPins, static_cast<int>(REG(pic::PORTA).hexValue()));
             break;
-        case 6:
-            ShowLatch(PB.data(), 8, static_cast<int>(REG(6).hexValue()));
+        case pic::PORTB:
+            ShowLatch(PB.data(), pic::kPortBPins, static_cast<int>(REG(pic::PORTB).hexValue()));
             break;
-        case 11:
-            gie_ = (REG(11).hexValue() & 0x80) != 0;
-            REG(11).setDecodedHint(kIntconTemplate, static_cast<int>(REG(11).hexValue()));
+        case pic::INTCON: {
+            const int intcon = static_cast<int>(REG(pic::INTCON).hexValue());
+            gie_ = (intcon & pic::GIE) != 0;
+            REG(pic::INTCON).setDecodedHint(kIntconTemplate, intcon);
             break;
-        case 129: {
-            const int option = static_cast<int>(REG(129).hexValue());
-            BitsOf(option, bits);
-            if (bits[5] == 1) {
+        }
+        case pic::OPTION_REG: {
+            const int option = static_cast<int>(REG(pic::OPTION_REG).hexValue());
+            if (option & pic::T0CS) {
                 SENTIM.setText("Ext.");
                 internalClock_ = false;
                 FR_Change();
-                PA[4].setVisible(false);  // RA4 is the T0CKI pin
+                PA[pic::kT0ckiPin].setVisible(false);  // RA4 is the T0CKI pin
             } else {
                 SENTIM.setText("Int.");
                 internalClock_ = true;
                 TOCKI.setEnabled(false);
-                PA[4].setVisible(true);
+                PA[pic::kT0ckiPin].setVisible(true);
             }
-            const int ps = bits[2] * 4 + bits[1] * 2 + bits[0];
-            t0Divisor_ = bits[5] == 1 ? 0 : bits[3] == 1 ? 1 : 2 << ps;  // chip mode's Timer0
-            if (bits[3] == 1) {
+            const int ps = pic::PrescalerRate(option);
+            const bool watchdogs = (option & pic::PSA) != 0;                // the prescaler's owner
+            t0Divisor_ = option & pic::T0CS ? 0 : watchdogs ? 1 : 2 << ps;  // chip mode's Timer0
+            if (watchdogs) {
                 divtim.setNumber(1);
                 WATCHDOG.setText("WDT / " + std::to_string(1 << ps));
             } else {
                 divtim.setNumber(1 << (ps + 1));
                 WATCHDOG.setText("WDT / 1");
             }
-            REG(129).setDecodedHint(kOptionTemplate, static_cast<int>(REG(129).hexValue()));
+            REG(pic::OPTION_REG)
+                .setDecodedHint(kOptionTemplate, static_cast<int>(REG(pic::OPTION_REG).hexValue()));
             break;
         }
-        case 133:
-            SetDirections(PA.data(), 5, static_cast<int>(REG(133).hexValue()));
-            ShowLatch(PA.data(), 5, static_cast<int>(REG(5).hexValue()));
+        case pic::TRISA:
+            SetDirections(PA.data(), pic::kPortAPins, static_cast<int>(REG(pic::TRISA).hexValue()));
+            ShowLatch(PA.data(), pic::kPortAPins, static_cast<int>(REG(pic::PORTA).hexValue()));
             break;
-        case 134:
-            SetDirections(PB.data(), 8, static_cast<int>(REG(134).hexValue()));
-            ShowLatch(PB.data(), 8, static_cast<int>(REG(6).hexValue()));
+        case pic::TRISB:
+            SetDirections(PB.data(), pic::kPortBPins, static_cast<int>(REG(pic::TRISB).hexValue()));
+            ShowLatch(PB.data(), pic::kPortBPins, static_cast<int>(REG(pic::PORTB).hexValue()));
             break;
-        case 136: {
-            // The bits are taken once; the writes below run nested effects with their own.
-            BitsOf(static_cast<int>(REG(136).hexValue()), bits);
-            if (bits[0] == 1) {
+        case pic::EECON1: {
+            // Taken once; the writes below run nested effects with their own.
+            const int eecon1 = static_cast<int>(REG(pic::EECON1).hexValue());
+            if (eecon1 & pic::RD) {
                 // EEADR 40h and above addresses no cell: the read yields 00.
-                const auto ee = REG(9).hexValue();
+                const auto ee = REG(pic::EEADR).hexValue();
                 if (ee < kEepromCells) {
-                    REG(8).copyText(EE[static_cast<std::size_t>(ee)]);
+                    REG(pic::EEDATA).copyText(EE[static_cast<std::size_t>(ee)]);
                 } else {
-                    REG(8).setHex(0, 2);
+                    REG(pic::EEDATA).setHex(0, 2);
                 }
-                REG(136).setHex(REG(136).hexValue() & 0xFE, 2);
+                REG(pic::EECON1).setHex(REG(pic::EECON1).hexValue() & ~pic::RD, 2);
             }
-            if (bits[1] == 1) {
+            if (eecon1 & pic::WR) {
                 if (chipMode_ && eeLeft_ > 0) break;  // the write under way keeps WR set
-                if (chipMode_ && EepromUnlock == 2 && bits[2] == 1) {
+                const bool enabled = EepromUnlock == 2 && (eecon1 & pic::WREN) != 0;
+                if (chipMode_ && enabled) {
                     // On the chip the write takes its time, WR set meanwhile (ChipEeprom).
                     EepromUnlock = 0;
-                    eeAddress_ = static_cast<int>(REG(9).hexValue());
-                    eeData_ = static_cast<int>(REG(8).hexValue());
+                    eeAddress_ = static_cast<int>(REG(pic::EEADR).hexValue());
+                    eeData_ = static_cast<int>(REG(pic::EEDATA).hexValue());
                     eeLeft_ = eeWriteTime_ + 1;  // from the end of this one-cycle write
                     rare_ = true;
                     break;
                 }
-                if (EepromUnlock == 2 && bits[2] == 1) {
-                    const auto ee = REG(9).hexValue();
-                    if (ee < kEepromCells) EE[static_cast<std::size_t>(ee)].copyText(REG(8));
-                    REG(136).setHex(REG(136).hexValue() | 0x10, 2);
+                if (enabled) {
+                    const auto ee = REG(pic::EEADR).hexValue();
+                    if (ee < kEepromCells)
+                        EE[static_cast<std::size_t>(ee)].copyText(REG(pic::EEDATA));
+                    REG(pic::EECON1).setHex(REG(pic::EECON1).hexValue() | pic::EEIF, 2);
                 }
                 EepromUnlock = 0;
-                REG(136).setHex(REG(136).hexValue() & 0xFD, 2);
+                REG(pic::EECON1).setHex(REG(pic::EECON1).hexValue() & ~pic::WR, 2);
             }
             break;
         }
-        case 137: {
-            const auto v = REG(137).hexValue();
+        case pic::EECON2: {
+            // The unlock sequence: 55h, then AAh.
+            const auto v = REG(pic::EECON2).hexValue();
             switch (EepromUnlock) {
                 case 0:
                     EepromUnlock = v == 0x55 ? 1 : 0;
@@ -193,9 +183,9 @@ void Chip::RegisterEffect(int key) {
 void Chip::RegPC_ChangeText() {
     const std::string pc = RegPC.text();
     if (pc.size() >= 2) {
-        REG(2).setText(std::string_view(pc).substr(pc.size() - 2));
+        REG(pic::PCL).setText(std::string_view(pc).substr(pc.size() - 2));
     } else {
-        REG(2).setText(pc);
+        REG(pic::PCL).setText(pc);
     }
 }
 

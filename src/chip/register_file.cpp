@@ -13,35 +13,31 @@ int Chip::ReadPort(int key, const Control* pins, int count) {
 
 int Chip::ReadOtherRegister(int address) {
     switch (address) {
-        case 0:
-        case 128:
+        case pic::INDF:
+        case pic::kBank1 + pic::INDF:
             return static_cast<int>(INDF.hexValue());
-        case 5:
-            return ReadPort(5, PA.data(), static_cast<int>(PA.size()));
-        case 6:
-            return ReadPort(6, PB.data(), static_cast<int>(PB.size()));
-        case 129:
-        case 133:
-        case 134:
-        case 136:
-        case 137:
-            return static_cast<int>(REG(address).hexValue());
+        case pic::PORTA:
+            return ReadPort(pic::PORTA, PA.data(), static_cast<int>(PA.size()));
+        case pic::PORTB:
+            return ReadPort(pic::PORTB, PB.data(), static_cast<int>(PB.size()));
         default:
             break;
     }
-    if ((address >= 1 && address <= 4) || (address >= 8 && address <= 79))
+    if (pic::OwnInBank1(address) || (address >= pic::TMR0 && address <= pic::FSR) ||
+        (address >= pic::EEDATA && address <= pic::kLastGeneral))
         return static_cast<int>(REG(address).hexValue());
-    if (address >= 129 && address <= 207) return static_cast<int>(REG(address - 128).hexValue());
+    if (address > pic::kBank1 && address <= pic::kBank1 + pic::kLastGeneral)
+        return static_cast<int>(REG(address - pic::kBank1).hexValue());
     return 0;
 }
 
 void Chip::changeindf() {
-    if (StatusReg & 0x80) {
+    if (StatusReg & pic::IRP) {
         INDF.setHex(0, 2);
         return;
     }
-    const int fsr = static_cast<int>(REG(4).hexValue());
-    if (fsr == 0 || fsr == 128) {
+    const int fsr = static_cast<int>(REG(pic::FSR).hexValue());
+    if (fsr == pic::INDF || fsr == pic::kBank1 + pic::INDF) {
         INDF.setHex(0, 2);
         return;
     }

@@ -2,10 +2,11 @@
 
 namespace vintrel {
 
-namespace {
-constexpr int kStatus = 3, kPclath = 10, kIntcon = 11, kOption = 129, kTrisa = 133, kTrisb = 134,
-              kEecon1 = 136;
-}
+using pic::C;
+using pic::DC;
+using pic::PD;
+using pic::TO;
+using pic::Z;
 
 // What every reset does to the counters and the stack.
 void Chip::RestartCounters() {
@@ -23,11 +24,11 @@ void Chip::RestartCounters() {
 
 // The registers every reset sets to the same value, whatever the sleep state.
 void Chip::ResetControlRegisters() {
-    REG(kPclath).setHex(0x00, 2);
-    REG(kOption).setHex(0xFF, 2);
-    REG(kTrisa).setHex(0x1F, 2);
-    REG(kTrisb).setHex(0xFF, 2);
-    REG(kEecon1).setHex(0x00, 2);
+    REG(pic::PCLATH).setHex(0x00, 2);
+    REG(pic::OPTION_REG).setHex(0xFF, 2);
+    REG(pic::TRISA).setHex(0x1F, 2);  // every pin an input
+    REG(pic::TRISB).setHex(0xFF, 2);
+    REG(pic::EECON1).setHex(0x00, 2);
 }
 
 void Chip::PowerOnReset() {
@@ -35,8 +36,8 @@ void Chip::PowerOnReset() {
     ProgramCounter = 0;
     estsleep.setValue(0);
     RestartCounters();
-    REG(kStatus).setHex(0x18, 2);
-    REG(kIntcon).setHex(0x00, 2);
+    REG(pic::STATUS).setHex(TO | PD, 2);
+    REG(pic::INTCON).setHex(0x00, 2);
     ResetControlRegisters();
 }
 
@@ -44,14 +45,14 @@ void Chip::MclrReset() {
     RegPC.setHex(0, 3);
     ProgramCounter = 0;
     RestartCounters();
-    const auto s = REG(kStatus).hexValue();
-    const auto i = REG(kIntcon).hexValue();
+    const auto s = REG(pic::STATUS).hexValue();
+    const auto i = REG(pic::INTCON).hexValue();
     if (estsleep.value() == 0) {
-        REG(kStatus).setHex(s & 0x1F, 2);
-        REG(kIntcon).setHex(i & 0x01, 2);
+        REG(pic::STATUS).setHex(s & (TO | PD | Z | DC | C), 2);
+        REG(pic::INTCON).setHex(i & pic::RBIF, 2);
     } else {
-        REG(kStatus).setHex((s & 0x07) | 0x10, 2);
-        REG(kIntcon).setHex(0x00, 2);
+        REG(pic::STATUS).setHex((s & (Z | DC | C)) | TO, 2);
+        REG(pic::INTCON).setHex(0x00, 2);
         estsleep.setValue(0);
     }
     ResetControlRegisters();
@@ -64,18 +65,18 @@ void Chip::WatchdogReset() {
         ProgramCounter = 0;
     } else {
         // Wake-up: the program goes on one word past the address RegPC shows.
-        ProgramCounter = (ProgramCounter + 1) & 0x3FF;
+        ProgramCounter = (ProgramCounter + 1) & kPcMask;
         RegPC.setHex(ProgramCounter, 3);
     }
     RestartCounters();
-    const auto s = REG(kStatus).hexValue();
-    const auto i = REG(kIntcon).hexValue();
+    const auto s = REG(pic::STATUS).hexValue();
+    const auto i = REG(pic::INTCON).hexValue();
     if (!asleep) {
-        REG(kStatus).setHex((s & 0x07) | 0x08, 2);
-        REG(kIntcon).setHex(i & 0x01, 2);
+        REG(pic::STATUS).setHex((s & (Z | DC | C)) | PD, 2);
+        REG(pic::INTCON).setHex(i & pic::RBIF, 2);
     } else {
-        REG(kStatus).setHex(s & 0xE7, 2);
-        REG(kIntcon).setHex(0x00, 2);
+        REG(pic::STATUS).setHex(s & ~(TO | PD), 2);
+        REG(pic::INTCON).setHex(0x00, 2);
         estsleep.setValue(0);
     }
     ResetControlRegisters();

@@ -4,7 +4,7 @@ namespace vintrel {
 
 // One divisor's worth of prescaler pulses is one TMR0 increment.
 void Chip::Timer0Tick(std::int64_t divisor) {
-    REG(1).setHex((REG(1).hexValue() + 1) & 0xFF, 2);
+    REG(pic::TMR0).setHex((REG(pic::TMR0).hexValue() + 1) & 0xFF, 2);
     if (divisor == PrescalerCount) {
         PrescalerCount = 0;
     } else {

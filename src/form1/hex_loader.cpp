@@ -1,6 +1,5 @@
 // Loading an INHX8M file into program memory, the data EEPROM and the watchdog switch.
 
-#include <exception>
 #include <string>
 #include <string_view>
 
@@ -21,9 +20,7 @@ void Form1::cargar_Click() {
     // would open a different file, or none.
     const std::string nomhex = platform_.openFileDialog(kHexFilter, "hex");
     if (!nomhex.empty()) {
-        for (auto& cell : chip.EE)
-            cell.setHex(0, 2);
-        chip.ProgramMemory.fill(chip.ErasedWord());
+        chip.EraseMemories();
         carga(nomhex);
     }
     listaprog();
@@ -31,58 +28,37 @@ void Form1::cargar_Click() {
 
 void Form1::carga(const std::string& nomhex) {
     Breakpoints.fill(0);
+    const HexRead read = ReadHexFile(nomhex);
+    // What the file stored before anything ended it stays, and shows behind the message box.
+    chip.StoreImage(read.image);
 
-    int result = kAccepted;
-    bool checksumSeen = false;
-    bool endMissing = false;
-    try {
-        LineFile file(nomhex);
-        for (;;) {
-            std::string line = file.readLine();
-            // A line no record can be is a malformed record.
-            result = file.tooLong() ? kBadFormat : extlinfic(chip, line);
-            if (result == kBadChecksum) {
-                checksumSeen = true;
-            } else if (result != kAccepted) {
-                break;
-            }
-            if (file.atEnd()) {
-                endMissing = true;
-                break;
-            }
-        }
-    } catch (const std::exception&) {
-        // Open or read failure, a record storing outside memory, or no memory for a line.
+    if (read.end == HexEnd::Unreadable) {
         platform_.messageBox("Error en lectura", MessageButtons::Ok, MessageAlign::Default);
         return;
     }
-
     const std::string prefix = "Error en fichero " + nomhex + ".\r";
     auto report = [&](std::string_view sentence) {
         platform_.messageBox(prefix + std::string(sentence), MessageButtons::Ok,
                              MessageAlign::Right);
     };
-    if (endMissing) {
-        report("No hay código de fin.");
-        if (checksumSeen) report("Error de checksum.");
-        return;
-    }
-    switch (result) {
-        case kBadFormat:
+    switch (read.end) {
+        case HexEnd::NoEndRecord:
+            report("No hay código de fin.");
+            break;
+        case HexEnd::BadFormat:
             report("Formato incorrecto.");
-            break;
-        case kBadWord:
+            return;
+        case HexEnd::BadWord:
             report("Código de operación no valido.");
-            break;
-        case kBadAddress:
+            return;
+        case HexEnd::BadAddress:
             report("Dirección no valida.");
-            break;
-        case kEndOfFile:
-            if (checksumSeen) report("Error de checksum.");
-            break;
-        default:
+            return;
+        case HexEnd::EndRecord:
+        case HexEnd::Unreadable:
             break;
     }
+    if (read.badChecksum) report("Error de checksum.");
 }
 
 }  // namespace vintrel

@@ -12,7 +12,7 @@ void Form1::chooseCell(std::string_view code, const Control& cell) {
 }
 
 void Form1::REG_Click(int index) {
-    if (index == 7 || !Chip::IsRegKey(index)) return;
+    if (index == pic::kUnimplemented || !Chip::IsRegKey(index)) return;
     chooseCell("D-" + HexPad(index, 2), chip.REG(index));
 }
 
@@ -60,22 +60,18 @@ void Form1::aceptar_Click() {
         if (within(0xFF) && Chip::IsRegKey(static_cast<int>(address & 0xFF)) && address <= 0xFF) {
             const int key = static_cast<int>(address);
             chip.REG(key).setHex(value, 2);
-            if (key == 2 || key == 10) {
-                chip.ProgramCounter = static_cast<int>(
-                    (chip.REG(10).hexValue() * 256 + chip.REG(2).hexValue()) & 0x3FF);
-                chip.RegPC.setHex(chip.ProgramCounter, 3);
-            }
+            if (key == pic::PCL || key == pic::PCLATH) chip.JumpToPcl();
         }
     } else if (d[0] == 'E') {
         if (within(0xFF) && address < kEepromCells)
             chip.EE[static_cast<std::size_t>(address)].setHex(value, 2);
     } else if (d[0] == 'P' && d.size() > 1 && d[1] == '-') {
-        if (within(0x3FFF) && address < kProgramWords) {
+        if (within(kWordMask) && address < kProgramWords) {
             chip.ProgramMemory[static_cast<std::size_t>(address)] = static_cast<int>(value);
             RebuildRow(static_cast<int>(address));
         }
     } else if (d[0] == 'P') {
-        if (within(0x3FF)) chip.RegPC.setHex(value, 3);
+        if (within(kPcMask)) chip.RegPC.setHex(value, 3);
     }
 
     if (!inRange) {

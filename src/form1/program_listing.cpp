@@ -8,7 +8,7 @@
 namespace vintrel {
 
 std::string Form1::RowText(int a, bool marked) const {
-    const int w = chip.ProgramMemory[static_cast<std::size_t>(a & 0x3FF)];
+    const int w = chip.ProgramMemory[static_cast<std::size_t>(a & kPcMask)];
     char head[12];
     std::size_t n = 0;
     FormatHex(head, a, 3);

@@ -27,7 +27,7 @@ void Form1::ejecutar_Click() {
     setRunning(true);
     std::int64_t idle = 0;  // yields the host said have nothing to do
     for (;;) {
-        const auto a = static_cast<std::size_t>(chip.RegPC.hexValue() & 0x3FF);
+        const auto a = static_cast<std::size_t>(chip.RegPC.hexValue() & kPcMask);
         if (Breakpoints[a] == 1 && !BreakpointSkip) {
             platform_.returnIdleYields(idle);
             BreakpointSkip = true;
@@ -50,17 +50,16 @@ void Form1::ejecutar_Click() {
 }
 
 void Form1::break_Click() {
-    if (prg.selectedCount() > 1) {
-        platform_.beep();
-        return;
-    }
+    // The row chosen is the one Dir. names: the listing never selects more than one.
     const std::string d = direc.text();
     if (d.size() < 2 || d[0] != 'P' || d[1] != '-') {
         platform_.beep();
         return;
     }
     const auto a = HexValue(std::string_view(d).substr(2));
-    if (a > 0x3FF) {  // no such program address
+    // Never true (Dir. is read-only and prg_Click writes only rows of the listing); it keeps
+    // the index below inside Breakpoints should that ever change.
+    if (a >= kProgramWords) {
         platform_.beep();
         return;
     }

@@ -5,16 +5,23 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <exception>
 #include <string_view>
+
+#include "chip/control.h"
 
 namespace vintrel {
 
 namespace {
 
+// What one record comes to.
+enum class Record { Accepted, BadFormat, BadChecksum, BadWord, BadAddress, End };
+
 // Word-address regions of a data record's first word.
 constexpr int kEepromFirst = 0x2100, kEepromLast = 0x213F;
 constexpr int kIdFirst = 0x2000, kIdLast = 0x2003;
 constexpr int kConfigWord = 0x2007;
+constexpr int kWatchdogEnable = 0x04;  // the configuration word's WDTE
 constexpr int kProgramLast = 2046;
 
 // Characters [pos, pos + len) of s, cut at its end: a field past the end is empty or short,
@@ -98,8 +105,11 @@ void LineFile::skipRest() {
     }
 }
 
-int extlinfic(Chip& chip, std::string& cad) {
-    if (cad.empty() || cad[0] != ':') return kBadFormat;
+namespace {
+
+// Stores one record (its leading ':' is removed from `cad`) into `image`.
+Record ReadRecord(std::string& cad, ProgramImage& image) {
+    if (cad.empty() || cad[0] != ':') return Record::BadFormat;
     cad.erase(0, 1);
     const std::string_view rec = cad;
 
@@ -110,8 +120,8 @@ int extlinfic(Chip& chip, std::string& cad) {
         static_cast<int>(HexValue(rec.size() >= 2 ? rec.substr(rec.size() - 2) : rec));
     int sum = count + (address >> 8) + (address & 0xFF) + type;
 
-    if (type == 1) return ((sum + checksum) & 0xFF) == 0 ? kEndOfFile : kBadChecksum;
-    if (type != 0) return kBadFormat;
+    if (type == 1) return ((sum + checksum) & 0xFF) == 0 ? Record::End : Record::BadChecksum;
+    if (type != 0) return Record::BadFormat;
 
     // The data field is whatever lies between the record type and the checksum; a data record
     // without room for a checksum cannot be read.
@@ -130,34 +140,77 @@ int extlinfic(Chip& chip, std::string& cad) {
 
     const bool eeprom = first >= kEepromFirst && first <= kEepromLast;
     if (!eeprom) {
-        if (first >= kIdFirst && first <= kIdLast) return kAccepted;
+        if (first >= kIdFirst && first <= kIdLast) return Record::Accepted;
         if (first == kConfigWord) {
-            chip.WATCHDOG.setValue((lowByte(0) & 4) != 0 ? 1 : 0);
-            return kAccepted;
+            const bool on = (lowByte(0) & kWatchdogEnable) != 0;
+            if (image.watchdog.empty() || image.watchdog.back() != on) image.watchdog.push_back(on);
+            return Record::Accepted;
         }
-        if (first < 0 || first > kProgramLast) return kBadAddress;
+        if (first < 0 || first > kProgramLast) return Record::BadAddress;
     }
 
     for (int k = 0; k < words; ++k)
         sum += lowByte(k) + highByte(k);
-    const int result = ((sum + checksum) & 0xFF) == 0 ? kAccepted : kBadChecksum;
+    const Record result = ((sum + checksum) & 0xFF) == 0 ? Record::Accepted : Record::BadChecksum;
 
     for (int k = 0; k < words; ++k) {
         const int low = lowByte(k);
         const int high = highByte(k);
         const int target = first + k;
         if (eeprom) {
-            if (high > 0) return kBadWord;
+            if (high > 0) return Record::BadWord;
             const int cell = target - kEepromFirst;
             if (cell >= kEepromCells) throw ReadFailure();
-            chip.EE[static_cast<std::size_t>(cell)].setHex(low, 2);
+            image.eeprom[static_cast<std::size_t>(cell)] = static_cast<std::uint8_t>(low);
         } else {
-            if (high > 0x3F) return kBadWord;
+            if (high > 0x3F) return Record::BadWord;
             if (target >= kProgramWords) throw ReadFailure();
-            chip.ProgramMemory[static_cast<std::size_t>(target)] = high * 256 + low;
+            image.words[static_cast<std::size_t>(target)] =
+                static_cast<std::uint16_t>(high * 256 + low);
         }
     }
     return result;
+}
+
+}  // namespace
+
+HexRead ReadHexFile(const std::string& path) {
+    HexRead r;
+    try {
+        LineFile file(path);
+        for (;;) {
+            std::string line = file.readLine();
+            // A line no record can be is a malformed record.
+            const Record record = file.tooLong() ? Record::BadFormat : ReadRecord(line, r.image);
+            switch (record) {
+                case Record::Accepted:
+                    break;
+                case Record::BadChecksum:
+                    r.badChecksum = true;
+                    break;
+                case Record::End:
+                    r.end = HexEnd::EndRecord;
+                    return r;
+                case Record::BadFormat:
+                    r.end = HexEnd::BadFormat;
+                    return r;
+                case Record::BadWord:
+                    r.end = HexEnd::BadWord;
+                    return r;
+                case Record::BadAddress:
+                    r.end = HexEnd::BadAddress;
+                    return r;
+            }
+            if (file.atEnd()) {
+                r.end = HexEnd::NoEndRecord;
+                return r;
+            }
+        }
+    } catch (const std::exception&) {
+        // Open or read failure, a record storing outside memory, or no memory for a line.
+        r.end = HexEnd::Unreadable;
+    }
+    return r;
 }
 
 }  // namespace vintrel

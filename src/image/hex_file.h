@@ -1,5 +1,4 @@
-// Reading INHX8M files: the file as lines, and one record applied to a chip's program memory,
-// EEPROM and watchdog switch.
+// Reading INHX8M files: the file as lines, and a file into a program image.
 #pragma once
 
 #include <array>
@@ -7,20 +6,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "chip/chip.h"
+#include "chip/program_image.h"
 
 namespace vintrel {
 
-// Result codes of extlinfic.
-constexpr int kAccepted = 0;
-constexpr int kBadFormat = 1;
-constexpr int kBadChecksum = 2;
-constexpr int kBadWord = 3;
-constexpr int kBadAddress = 4;
-constexpr int kEndOfFile = 5;
-
-// A failure that no result code expresses: the file cannot be opened or read, or a record
-// would store outside program memory or the EEPROM. The load ends on it.
+// The file cannot be opened or read, or a record would store outside program memory or the
+// EEPROM. The reading ends on it.
 class ReadFailure : public std::runtime_error {
   public:
     ReadFailure() : std::runtime_error("Error en lectura") {}
@@ -67,7 +58,24 @@ class LineFile {
     std::array<char, 4096> buffer_{};
 };
 
-// Applies one record (its leading ':' is removed from `cad`) and returns its result code.
-int extlinfic(Chip& chip, std::string& cad);
+// How reading a HEX file ended.
+enum class HexEnd {
+    EndRecord,    // at its end record
+    NoEndRecord,  // the file ended without one
+    Unreadable,   // ReadFailure
+    BadFormat,    // a line that is no record, or a record of an unknown type
+    BadWord,      // a program word above 3FFFh or an EEPROM byte above FFh
+    BadAddress,   // a data record outside program memory, the IDs, configuration and EEPROM
+};
+
+struct HexRead {
+    // What the records stored up to the end; a bad record may have stored its first words.
+    ProgramImage image;
+    HexEnd end = HexEnd::EndRecord;
+    bool badChecksum = false;  // some record read before the end had a wrong checksum
+};
+
+// Reads the file record by record up to its end record or the first record that ends it.
+HexRead ReadHexFile(const std::string& path);
 
 }  // namespace vintrel

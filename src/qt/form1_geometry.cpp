@@ -1,5 +1,7 @@
 #include "qt/form1_geometry.h"
 
+#include "chip/pic16f84.h"
+
 namespace vintrel {
 
 namespace {
@@ -21,20 +23,14 @@ constexpr GroupPlace kGroups[] = {
 };
 // clang-format on
 
-// The special function registers' rows of "Memoria de DATOS", r = 0 to 15 at top 480 + 240 r.
-struct SfrRow {
-    const char* name;   // register name of the bank-0 column, null for none
-    bool sharedColumn;  // cell between the bank columns (mirrored in both banks)
-    const char* bank1;  // name of the bank-1 register with storage of its own
-};
-constexpr SfrRow kSfrRows[16] = {
-    {"INDF", false, nullptr},   {"RTCC", false, "OPTION"},  {"PCL", true, nullptr},
-    {"STATUS", true, nullptr},  {"FSR", true, nullptr},     {"PORTA", false, "TRISA"},
-    {"PORTB", false, "TRISB"},  {"--", true, nullptr},      {"EEDATA", false, "EECON1"},
-    {"EEADR", false, "EECON2"}, {"PCLATCH", true, nullptr}, {"INTCON", true, nullptr},
-    {nullptr, true, nullptr},   {nullptr, true, nullptr},   {nullptr, true, nullptr},
-    {nullptr, true, nullptr},
-};
+// The special function registers' rows of "Memoria de DATOS", r = 0 to 15 at top 480 + 240 r,
+// headed by the chip's names. A shared cell sits between the bank columns (mirrored in both
+// banks); bank 1's own registers have a column of their own.
+constexpr bool kSharedColumn[16] = {false, false, true, true, true, false, false, true,
+                                    false, false, true, true, true, true,  true,  true};
+constexpr std::string_view SfrName(int r) {
+    return r == pic::kUnimplemented ? "--" : pic::PanelName(r);
+}
 constexpr int SfrTop(int r) {
     return 480 + 240 * r;
 }
@@ -49,14 +45,14 @@ std::optional<Place> Fixed(int) {
 }
 
 std::optional<Place> RegAt(int key) {
-    if (key >= 0 && key < 16)
-        return CellAt(F::Data, kSfrRows[key].sharedColumn ? 2040 : 1680, SfrTop(key));
+    if (key >= 0 && key < 16) return CellAt(F::Data, kSharedColumn[key] ? 2040 : 1680, SfrTop(key));
     if (key >= 16 && key < 80) {
         const int k = (key - 16) / 16, r = (key - 16) % 16;
         return CellAt(F::User, 480 + 840 * k, 240 + 240 * r);
     }
     const int r = key - 128;
-    if (r >= 0 && r < 16 && kSfrRows[r].bank1) return CellAt(F::Data, 2400, SfrTop(r));
+    if (r >= 0 && r < 16 && pic::OwnInBank1(pic::kBank1 + r))
+        return CellAt(F::Data, 2400, SfrTop(r));
     return std::nullopt;
 }
 
@@ -144,9 +140,9 @@ std::vector<StaticLabel> MakeStaticLabels() {
         v.push_back({f, text, at, false, false, Align::Left, hidden});
     };
     for (int r = 0; r < 16; ++r) {
-        const SfrRow& row = kSfrRows[r];
-        if (row.name) heading(F::Data, row.name, {600, SfrTop(r), 1065, 255});
-        if (row.bank1) heading(F::Data, row.bank1, {2760, SfrTop(r), 1065, 255});
+        if (!SfrName(r).empty()) heading(F::Data, SfrName(r), {600, SfrTop(r), 1065, 255});
+        if (pic::OwnInBank1(pic::kBank1 + r))
+            heading(F::Data, pic::PanelName(pic::kBank1 + r), {2760, SfrTop(r), 1065, 255});
     }
     v.push_back({F::Data, "->", {2040, SfrTop(0), 375, 255}, true, false, Align::Center, false});
     heading(F::Data, "W", {1200, 4440, 375, 255});
