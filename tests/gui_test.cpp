@@ -128,7 +128,7 @@ class Window : public ::testing::Test {
     QPointer<QWidget> stuck;
     QtPlatform platform;
     Form1 model{platform};
-    Form1View view{model};
+    Form1View view{model, platform};
 };
 
 // A load with an error (its message box in Spanish), one through the real Open dialog, a step, a
@@ -275,7 +275,7 @@ TEST(WindowDeathTest, ClosingDuringARunEndsTheProgramAtOnce) {
         {
             QtPlatform platform;
             Form1 model(platform);
-            Form1View view(model);
+            Form1View view(model, platform);
             view.show();
             model.chip.ProgramMemory[0] = 0x2800;  // goto 0
             QTimer::singleShot(100, &view, [&view] { view.close(); });
