@@ -7,12 +7,10 @@ Chip::Chip() {
     decoded_.fill(Decode(0));
     indfKey_ = kAnyKey;  // so that the first key sets every entry
     SetIndfKey(IndfKeyOf(0));
-    // Power-on values, set before the controls are wired, so they run nothing. These are the
-    // chip's state and the texts its effects rewrite; what the panel shows in words (captions,
-    // hints, colours) is the panel's, in its table of controls.
+    // Design-time values: set before the controls are wired, so they run nothing. Captions,
+    // hints and colours are the panel's, in its table of controls.
     for (int key = 0; key < 256; ++key)
         if (IsRegKey(key)) REG(key).setHex(0, 2);
-    // The data addresses without storage, which no write changes.
     REG(0).setText("**");
     REG(7).setText("--");
     REG(129).setHex(0xFF, 2);
@@ -23,19 +21,19 @@ Chip::Chip() {
     RegPC.setHex(0, 3);
     INDF.setHex(0, 2);
     for (auto& p : pila)
-        p.setText("---");  // an empty level
+        p.setText("---");
     for (auto& e : EE)
         e.setHex(0, 2);
-    // OPTION's power-on value selects T0CKI (RA4 is its pin) and the watchdog's postscaler 128,
-    // and the watchdog starts switched off.
     PA[4].setVisible(false);
+
     SENTIM.setText("Ext. Des.");
     divtim.setNumber(256);
-    WATCHDOG.setText("WDT / 128");
-    WDT.setEnabled(false);
     ciclos.setNumber(0);
+    WATCHDOG.setText("WDT / 128");
     FR.setText("0");
+    WDT.setEnabled(false);
 
+    // The panel wires the controls to its redraw counter from its table.
     for (int key = 0; key < 256; ++key)
         if (IsRegKey(key)) REG(key).setListener(this, key);
     RegPC.setListener(this, kRegPCId);
