@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
             model.chip.ProgramMemory[i] = kLoop[i];
         model.listaprog();
     }
-    vintrel::Form1View view(model);
+    vintrel::Form1View view(model, platform);
     view.refresh();
     view.show();
     if (!QTest::qWaitForWindowExposed(&view)) {

@@ -127,7 +127,7 @@ class Window : public ::testing::Test {
     QPointer<QWidget> stuck;
     QtPlatform platform;
     Form1 model{platform};
-    Form1View view{model};
+    Form1View view{model, platform};
 };
 
 // A load with an error (its message box in Spanish), one through the real Open dialog, a step, a
@@ -245,13 +245,12 @@ TEST_F(Window, EveryControlIsBoundToAWidget) {
     EXPECT_EQ(view.size(), QSize(777, 538));
     int bound = 0;
     for (const ControlEntry& e : Controls()) {
-        const bool array = e.size > 0 && e.kind != ControlKind::List;
-        for (int i = 0; i < (array ? e.size : 1); ++i) {
-            if ((array && !ValidIndex(e, i)) || e.kind == ControlKind::List) continue;
-            const std::string name = std::string(e.name) + (array ? "_" + std::to_string(i) : "");
+        if (e.kind == ControlKind::List) continue;
+        ForEachElement(e, [&](int i) {
+            const std::string name = std::string(e.name) + (i < 0 ? "" : "_" + std::to_string(i));
             QWidget* x = view.findChild<QWidget*>(QString::fromStdString(name));
             ASSERT_NE(x, nullptr) << name;
-            const Control& c = e.get(model, array ? i : 0);
+            const Control& c = e.get(model, i < 0 ? 0 : i);
             auto* check = qobject_cast<QCheckBox*>(x);
             EXPECT_EQ(check ? QString::number(check->isChecked()) : text(x->objectName()),
                       QString::fromStdString(check ? std::to_string(c.value()) : c.text()))
@@ -259,7 +258,7 @@ TEST_F(Window, EveryControlIsBoundToAWidget) {
             EXPECT_EQ(x->isEnabled() + 2 * x->isHidden(), c.enabled() + 2 * !c.visible()) << name;
             EXPECT_EQ(x->toolTip().toStdString(), c.hint()) << name;
             ++bound;
-        }
+        });
     }
     EXPECT_EQ(bound, 312);
     model.chip.RP[0].setColor(ColorRole::Placeholder);  // drawn as the panel, not as a cell
@@ -274,7 +273,7 @@ TEST(WindowDeathTest, ClosingDuringARunEndsTheProgramAtOnce) {
         {
             QtPlatform platform;
             Form1 model(platform);
-            Form1View view(model);
+            Form1View view(model, platform);
             view.show();
             model.chip.ProgramMemory[0] = 0x2800;  // goto 0
             QTimer::singleShot(100, &view, [&view] { view.close(); });

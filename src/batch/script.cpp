@@ -218,10 +218,18 @@ void ExpectEnd(Cursor& c) {
 std::int64_t IndexValue(std::string_view w, const ControlInfo& c, const Symbols& symbols) {
     const auto first = static_cast<unsigned char>(w.front());
     if (!std::isalpha(first) && first != '_') return Number(w);
-    if (c.name == "REG")
-        if (const auto a = ChipRegister(w)) return *a;
-    if (c.name == "PA" || c.name == "PB")
-        if (const auto bit = PinBit(w, c.name[1])) return *bit;
+    switch (c.indexNames) {
+        case IndexNames::Register:
+            if (const auto a = ChipRegister(w)) return *a;
+            break;
+        case IndexNames::PortA:
+        case IndexNames::PortB:
+            if (const auto bit = PinBit(w, c.indexNames == IndexNames::PortA ? 'A' : 'B'))
+                return *bit;
+            break;
+        case IndexNames::None:
+            break;
+    }
     if (const auto it = symbols.find(w); it != symbols.end()) return it->second;
     throw UnknownName("unknown name " + QuoteWord(w));
 }
@@ -978,51 +986,43 @@ void BatchRunner::Impl::show(const Command& cmd) {
     out << R"(,"text":)" << JsonString(c.text()) << R"(,"enabled":)" << Bool(c.enabled())
         << R"(,"visible":)" << Bool(c.visible()) << R"(,"hint":)" << JsonString(c.hint());
     if (info.kind == Kind::Check) out << R"(,"value":)" << c.value();
-    if (info.name == "RP")
+    if (info.showsColor)
         out << R"(,"color":)" << (c.color() == ColorRole::Cell ? R"("cell")" : R"("placeholder")");
     out << "}\n";
 }
 
 void BatchRunner::Impl::state() {
-    Chip& f = form.chip;
-    auto texts = [this](const auto& controls) {
-        out << '[';
-        bool first = true;
-        for (const Control& c : controls) {
-            out << (first ? "" : ",") << JsonString(c.text());
-            first = false;
+    // Every control the table gives a key: a check box by its value, any other by its text; an
+    // array as a list, or keyed by index when it has gaps (REG by data address).
+    out << '{';
+    const char* separator = "";
+    for (const ControlEntry& e : Controls()) {
+        if (e.state.empty()) continue;
+        out << separator << '"' << e.state << "\":";
+        separator = ",";
+        auto element = [&](int index) {
+            const Control& c = e.get(form, index < 0 ? 0 : index);
+            if (e.kind == Kind::Check)
+                out << c.value();
+            else
+                out << JsonString(c.text());
+        };
+        if (e.size == 0) {
+            element(-1);
+            continue;
         }
-        out << ']';
-    };
-    auto values = [this](const auto& controls) {
-        out << '[';
-        bool first = true;
-        for (const Control& c : controls) {
-            out << (first ? "" : ",") << c.value();
-            first = false;
-        }
-        out << ']';
-    };
-    out << R"({"W":)" << JsonString(f.REGW.text()) << R"(,"PC":)" << JsonString(f.RegPC.text())
-        << R"(,"INDF":)" << JsonString(f.INDF.text()) << R"(,"REG":{)";
-    bool first = true;
-    for (int key = 0; key < 256; ++key) {
-        if (!Chip::IsRegKey(key)) continue;
-        out << (first ? "" : ",") << '"' << key << "\":" << JsonString(f.REG(key).text());
-        first = false;
+        out << (e.has ? '{' : '[');
+        const char* comma = "";
+        ForEachElement(e, [&](int index) {
+            out << comma;
+            comma = ",";
+            if (e.has) out << '"' << index << "\":";
+            element(index);
+        });
+        out << (e.has ? '}' : ']');
     }
-    out << R"(},"stack":)";
-    texts(f.pila);
-    out << R"(,"EE":)";
-    texts(f.EE);
-    out << R"(,"PA":)";
-    values(f.PA);
-    out << R"(,"PB":)";
-    values(f.PB);
-    out << R"(,"cycles":)" << JsonString(f.ciclos.text()) << R"(,"sleep":)" << f.estsleep.value()
-        << R"(,"SENTIM":)" << JsonString(f.SENTIM.text()) << R"(,"divtim":)"
-        << JsonString(f.divtim.text()) << R"(,"WATCHDOG":)" << f.WATCHDOG.value()
-        << R"(,"running":)" << Bool(form.running()) << R"(,"module":{"ProgramCounter":)"
+    const Chip& f = form.chip;
+    out << R"(,"running":)" << Bool(form.running()) << R"(,"module":{"ProgramCounter":)"
         << f.ProgramCounter << R"(,"StatusReg":)" << f.StatusReg << R"(,"CycleCount":)"
         << f.CycleCount << R"(,"ExtraCycle":)" << f.ExtraCycle << R"(,"PrescalerCount":)"
         << f.PrescalerCount << R"(,"BreakpointSkip":)" << (form.BreakpointSkip ? 1 : 0)

@@ -76,7 +76,7 @@ class Chip final : private ChangeListener {
     int EepromUnlock = 0;
 
     // Bumped by every change of any control wired to it: one comparison tells a view whether
-    // to redraw. The panel wires its own controls to the same counter.
+    // to redraw. The panel wires every control to it from its table of controls.
     std::uint64_t panelRevision() const { return panelRevision_; }
     std::uint64_t* panelRevisionCounter() { return &panelRevision_; }
 

@@ -1,5 +1,7 @@
 #include "form1/form1.h"
 
+#include "form1/controls.h"
+
 #include <utility>
 
 namespace vintrel {
@@ -47,38 +49,10 @@ ListBox::Changes ListBox::takeChanges() {
 }
 
 Form1::Form1(Platform& platform) : platform_(platform) {
-    FREC.setText("4000");
-    FREC.setHint("Frecuencia del sistema");
-    direc.setReadOnly(true);
-    por.setText("PO&R");
-    por.setHint("Power on Reset");
-    MCLR.setText("&MCLR");
-    MCLR.setHint("Reset por MCLR");
-    aceptar.setText("&Aceptar");
-    cancelar.setText("Cance&lar");
-    cargar.setText("&Cargar");
-    salvar.setText("&Salvar");
-    ensamblar.setText("&Ensamblar");
-    programar.setText("&Programar");
-    editar.setText("Edita&r");
-    fin.setText("&Fin");
-    break_.setText("&Break");
-    eje1.setText("Ejec. &1");
-    eje1.setHint("Ejecjutar una instrucción");
-    ejecutar.setText("&Ejecutar");
-    ejecutar.setHint("Ejecutar de forma continua");
-
-    chip.SetFrequencySource(&FREC);  // chip mode's watchdog is timed at this frequency
-    std::uint64_t* revision = chip.panelRevisionCounter();
-    for (Control* c : {&FREC, &direc, &dato, &por, &MCLR, &aceptar, &cancelar, &cargar, &salvar,
-                       &ensamblar, &programar, &editar, &fin, &eje1, &ejecutar, &break_})
-        c->setPanelRevision(revision);
-    for (auto& c : dir)
-        c.setPanelRevision(revision);
-    for (auto& c : dire)
-        c.setPanelRevision(revision);
-    prg.setPanelRevision(revision);
+    DressControls(*this, chip.panelRevisionCounter());
+    prg.setPanelRevision(chip.panelRevisionCounter());
     prg.setListener(this);
+    chip.SetFrequencySource(&FREC);  // chip mode's watchdog is timed at this frequency
 
     Form_Load();
 }

@@ -12,7 +12,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include "qt/form1_geometry.h"
 #include "qt/form1_view_widgets.h"
 #include "qt/listing_model.h"
 #include "qt/qt_platform.h"
@@ -33,14 +32,14 @@ QRect Pixels(const TwipRect& r) {
 // The panel's two fonts: a bold sans for group captions and labels, the regular one for
 // controls and plain captions. Liberation Sans has the metrics the layout was drawn for; 11 px
 // is 8.25 pt at 96 dpi, the size the cells were made for whatever the screen's resolution.
-QFont PanelFont(bool bold) {
+QFont PanelFont(Font font) {
     QFont f;
     f.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
                    QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
     f.setStyleHint(QFont::SansSerif);
     f.setPixelSize(11);
     // Set explicitly, so a control never inherits the bold of its group's caption.
-    f.setWeight(bold ? QFont::Bold : QFont::Normal);
+    f.setWeight(font == Font::Bold ? QFont::Bold : QFont::Normal);
     return f;
 }
 
@@ -54,12 +53,6 @@ const QColor kPanelColor(0xD4, 0xD0, 0xC8);
 
 // Width of a listing tab stop in pixels: wide enough for "3FF *" and for the four-digit word.
 constexpr int kListingTabStop = 40;
-
-// A refused click on the first control is about the value in the second: the blink goes there.
-constexpr std::pair<std::string_view, std::string_view> kRefusalShows[] = {{"aceptar", "dato"}};
-
-// The run button: while a run is in progress its access key wins over a button sharing it.
-constexpr std::string_view kRunButton = "ejecutar";
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -109,18 +102,18 @@ class ListingMouse : public QObject {
 
 }  // namespace
 
-Form1View::Form1View(Form1& model, QWidget* parent) : QWidget(parent), model_(model) {
+Form1View::Form1View(Form1& model, QtPlatform& host, QWidget* parent)
+    : QWidget(parent), model_(model), host_(host) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString());
     setPalette(QPalette(kPanelColor));
     setAutoFillBackground(true);
-    setFont(PanelFont(false));
+    setFont(PanelFont(Font::Plain));
     setFixedSize(Px(kWindowTwips.width), Px(kWindowTwips.height));
 
     build();
     flash_ = new FlashOverlay(this);
-    if (auto* desktop = dynamic_cast<QtPlatform*>(&model_.platform()))
-        desktop->setBeepObserver([this] { refused(); });
+    host_.setBeepObserver([this] { refused(); });
 
     runTimer_.setInterval(kRunRefreshMs);
     connect(&runTimer_, &QTimer::timeout, this, [this] { refresh(); });
@@ -132,8 +125,7 @@ Form1View::Form1View(Form1& model, QWidget* parent) : QWidget(parent), model_(mo
 // The children's destruction moves the focus; by then this object is no Form1View any more.
 Form1View::~Form1View() {
     disconnect(focusConnection_);
-    if (auto* desktop = dynamic_cast<QtPlatform*>(&model_.platform()))
-        desktop->setBeepObserver(nullptr);
+    host_.setBeepObserver(nullptr);
 }
 
 // ---------------------------------------------------------------- building the panel
@@ -146,14 +138,14 @@ void Form1View::build() {
     for (const GroupPlace& g : groups) {
         auto* box = new PanelGroup(Q(g.caption), frameOf(g.parent));
         box->setObjectName(Q(g.objectName));
-        box->setFont(PanelFont(true));
+        box->setFont(PanelFont(Font::Bold));
         box->setGeometry(Pixels(g.at));
         frames[static_cast<std::size_t>(g.frame)] = box;
     }
 
     for (const StaticLabel& s : StaticLabels()) {
         auto* lab = new PanelLabel(Q(s.text), s.bordered, frameOf(s.frame));
-        lab->setFont(PanelFont(s.bold));
+        lab->setFont(PanelFont(s.font));
         lab->setGeometry(Pixels(s.at));
         if (s.align == Align::Left) lab->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         if (s.hidden) lab->hide();
@@ -163,10 +155,8 @@ void Form1View::build() {
     // and the table's order within a group.
     std::vector<std::pair<std::size_t, QWidget*>> focusable;
     for (const ControlEntry& e : Controls()) {
-        const ControlPlaces* places = FindPlaces(e.name);
-        if (!places) continue;  // every control has a place (checked by the window's tests)
-        auto add = [&](int index) {
-            const std::optional<Place> p = places->at(index);
+        ForEachElement(e, [&](int index) {
+            const std::optional<Place> p = e.at.at(index);
             if (!p) return;
             QWidget* parent = frameOf(p->frame);
             QWidget* w = e.kind == ControlKind::List ? (buildListing(*p, parent), listing_)
@@ -178,13 +168,7 @@ void Form1View::build() {
                     groups.begin());
                 focusable.emplace_back(rank, w);
             }
-        };
-        if (e.kind == ControlKind::List || e.size == 0) {
-            add(-1);
-        } else {
-            for (int i = 0; i < e.size; ++i)
-                if (ValidIndex(e, i)) add(i);
-        }
+        });
     }
     std::stable_sort(focusable.begin(), focusable.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -212,7 +196,8 @@ QWidget* Form1View::bindElement(const ControlEntry& e, int index, const Place& p
             b->setAutoDefault(false);
             connect(b, &QPushButton::clicked, this, [this, &e, index, b] { clicked(e, index, b); });
             buttons_.push_back(b);
-            if (e.name == kRunButton) runButton_ = b;
+            // While a run is in progress its access key wins over a button sharing it.
+            if (&c == &model_.ejecutar) runButton_ = b;
             kind = Kind::Button;
             w = b;
             break;
@@ -252,7 +237,7 @@ QWidget* Form1View::bindElement(const ControlEntry& e, int index, const Place& p
             break;
     }
     w->setObjectName(name);
-    w->setFont(PanelFont(place.bold));
+    w->setFont(PanelFont(place.font));
     w->setGeometry(Pixels(place.at));
     bindings_.push_back(Binding{&c, w, kind, c.revision() + 1, static_cast<ColorRole>(0xFF)});
     widgetOf_[&c] = w;
@@ -263,7 +248,7 @@ QWidget* Form1View::bindElement(const ControlEntry& e, int index, const Place& p
 void Form1View::buildListing(const Place& place, QWidget* parent) {
     listing_ = new QListView(parent);
     listing_->setObjectName(QStringLiteral("prg"));
-    listing_->setFont(PanelFont(place.bold));
+    listing_->setFont(PanelFont(place.font));
     listing_->setGeometry(Pixels(place.at));
     listing_->setUniformItemSizes(true);
     listing_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -288,10 +273,8 @@ void Form1View::buildListing(const Place& place, QWidget* parent) {
 
 void Form1View::clicked(const ControlEntry& e, int index, QWidget* widget) {
     QWidget* shows = widget;
-    for (const auto& [control, box] : kRefusalShows) {
-        if (e.name != control) continue;
-        if (const ControlEntry* target = FindControl(box)) shows = widgetOf(target->get(model_, 0));
-    }
+    if (const ControlEntry* target = e.refusalShows.empty() ? nullptr : FindControl(e.refusalShows))
+        shows = widgetOf(target->get(model_, 0));
     QWidget* const outer = std::exchange(acting_, shows);
     const std::uint64_t before = model_.panelRevision();
     // The model is the authority on whether the control can be clicked: a click that arrives

@@ -1,7 +1,7 @@
 // The Qt window of the simulator's front panel. It holds no chip state: it builds one widget per
-// element of the panel's control table (form1/controls.h), placed by its own geometry table
-// (form1_geometry.h); every user action goes to the model, and the widgets are brought in line
-// with the model after each action (and at display rate during a run).
+// element of the panel's control table (form1/controls.h), where the table places it, and the
+// groups and captions of form1/layout.h; every user action goes to the model, and the widgets
+// are brought in line with the model after each action (and at display rate during a run).
 #pragma once
 
 #include <cstdint>
@@ -23,13 +23,15 @@ namespace vintrel {
 
 class FlashOverlay;
 class ListingModel;
+class QtPlatform;
 struct Place;
 
 class Form1View : public QWidget {
     Q_OBJECT
 
   public:
-    explicit Form1View(Form1& model, QWidget* parent = nullptr);
+    // `host` is the model's platform: its beeps blink the refused control.
+    Form1View(Form1& model, QtPlatform& host, QWidget* parent = nullptr);
     ~Form1View() override;
 
     Form1& model() { return model_; }
@@ -43,7 +45,7 @@ class Form1View : public QWidget {
     std::uint64_t refreshCount() const { return refreshes_; }
 
     // A refusal beep: blinks the refused box (or button), since desktop bells are mostly muted.
-    // The desktop platform calls it on every beep; other platforms may call it too.
+    // The host calls it on every beep.
     void refused();
 
     // Interval of the display timer that refreshes the window during a continuous run.
@@ -81,6 +83,7 @@ class Form1View : public QWidget {
     QWidget* widgetOf(const Control& c) const;
 
     Form1& model_;
+    QtPlatform& host_;
     std::vector<Binding> bindings_;
     std::unordered_map<const Control*, QWidget*> widgetOf_;
     std::unordered_map<QWidget*, Control*> controlOf_;

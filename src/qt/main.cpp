@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
 
     vintrel::QtPlatform platform;
     vintrel::Form1 model(platform);
-    vintrel::Form1View view(model);
+    vintrel::Form1View view(model, platform);
 
     // The start-up window is a splash screen, which Qt does not count as a window that keeps
     // the program open: closing the update question (a top-level box) would otherwise end it
