@@ -107,14 +107,14 @@ std::span<const StaticLabel> StaticLabels() {
 }
 
 std::optional<Place> RegisterCells(int key) {
-    if (key >= 0 && key < 16)
-        return CellAt(F::Data, kSharedColumn[key] ? 2040 : 1680, SfrTop(key));
+    if (key >= 0 && key < 16) return CellAt(F::Data, kSharedColumn[key] ? 2040 : 1680, SfrTop(key));
     if (key >= 16 && key < 80) {
         const int k = (key - 16) / 16, r = (key - 16) % 16;
         return CellAt(F::User, 480 + 840 * k, 240 + 240 * r);
     }
     const int r = key - 128;
-    if (r >= 0 && r < 16 && pic::OwnInBank1(pic::kBank1 + r)) return CellAt(F::Data, 2400, SfrTop(r));
+    if (r >= 0 && r < 16 && pic::OwnInBank1(pic::kBank1 + r))
+        return CellAt(F::Data, 2400, SfrTop(r));
     return std::nullopt;
 }
 
