@@ -31,16 +31,16 @@ struct Place {
 };
 
 // A row's place: the coordinates of a single control, or the rule that places element `index`
-// of an array (none for an index not shown).
+// of an array (none for an index not shown, and for a row that gives no place).
 struct Where {
     using Rule = std::optional<Place> (*)(int index);
     constexpr Where() = default;
     constexpr Where(Frame f, int left, int top, int width, int height, Font font = Font::Plain)
-        : place{f, {left, top, width, height}, font} {}
+        : place(Place{f, {left, top, width, height}, font}) {}
     constexpr Where(Rule r) : rule(r) {}
     std::optional<Place> at(int index) const { return rule ? rule(index) : place; }
 
-    Place place{Frame::Window, {}};
+    std::optional<Place> place;
     Rule rule = nullptr;
 };
 
