@@ -183,8 +183,8 @@ listing loop)",
      "load calls.hex\ncall spin 9\nshow run\nexpect RegPC 00B\nexpect pila 0 000\n", 0,
      R"({"name":"call","ended":"limit","cycles":10})", ""},
     {"call: a breakpoint inside stops it, one on the routine's first word does not", "",
-     "load calls.hex\nselect prg double\nclick break\ncall deep\nexpect run breakpoint\n"
-     "expect RegPC 006\nshow run\ncall double\nexpect run return\n",
+     "load calls.hex\nselect prg double\nclick break\ncall double\nexpect run return\n"
+     "call deep\nexpect run breakpoint\nexpect RegPC 006\nshow run\n",
      0, R"({"name":"call","ended":"breakpoint","cycles":2})", ""},
     {"call: all 8 stack levels in use", "",
      "call 5 1\ncall 5 1\ncall 5 1\ncall 5 1\ncall 5 1\ncall 5 1\ncall 5 1\ncall 5 1\ncall 5\n", 2,
@@ -260,9 +260,11 @@ listing loop)",
      "expect RegPC 008\nexpect ciclos 8\nclick PB 0\nstep\nexpect estsleep 0\nexpect ciclos 9\n"
      "step\nexpect RegPC 004\nexpect pila 0 009\nexpect REG INTCON 12\nexpect ciclos 12\n",
      0, "", ""},
-    {"chip: the watchdog times out 18 ms (40 kHz: 180 cycles) after CLRWDT and resets", "--chip",
+    {"chip: the watchdog resets 18 ms (40 kHz: 180 cycles) after CLRWDT; a CLRWDT loop runs on",
+     "--chip",
      "load chip/watchdog.hex\nexpect WATCHDOG 1\ntype FREC 40\nrun 92\nexpect RegPC 003\n"
-     "expect ciclos 181\nstep\nexpect RegPC 000\nexpect REG STATUS 08\nexpect ciclos 0\n",
+     "expect ciclos 181\nstep\nexpect RegPC 000\nexpect REG STATUS 08\nexpect ciclos 0\n"
+     "select prg 3\ntype dato 2802\nclick aceptar\nrun 200\nexpect ciclos 299\n",
      0, "", ""},
     {"chip: the watchdog wakes a sleeping chip after its postscaler's periods, TO and PD cleared",
      "--chip",
