@@ -87,11 +87,14 @@ TEST(CommandLines, EachButtonStartsItsProgramWithTheChosenFile) {
         WriteFile(app / helper, Recorder(mark), true);
     const std::string a = app.string();
     WriteFile(app / "probe",
-              "#!/bin/sh\nsleep 1\n{ cut -d' ' -f6 /proc/$$/stat; readlink /proc/$$/fd/0; ls "
-              "/proc/$$/fd/200;"
-              " while read -r l; do case $l in SigBlk*|SigIgn*) echo \"$l\";; esac; done "
-              "</proc/$$/status; } >" +
-                  Q(mark) + ".tmp 2>&1\n/bin/mv " + Q(mark) + ".tmp " + Q(mark) + "\n",
+              // The signals first: the shell clears its mask once it waits for a command.
+              "#!/bin/sh\nwhile read -r l; do case $l in SigBlk*|SigIgn*) echo \"$l\";; esac; "
+              "done </proc/$$/status >" +
+                  Q(mark) +
+                  ".sig\nsleep 1\n{ cut -d' ' -f6 /proc/$$/stat; readlink /proc/$$/fd/0; "
+                  "ls /proc/$$/fd/200; cat " +
+                  Q(mark) + ".sig; } >" + Q(mark) + ".tmp 2>&1\n/bin/mv " + Q(mark) + ".tmp " +
+                  Q(mark) + "\n",
               true);
     const struct {
         void (Form1::*click)();
