@@ -18,6 +18,7 @@
 #include <QNetworkProxy>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -295,6 +296,7 @@ TEST(Dialogs, OpenDialog) {
         .setValue(QStringLiteral("FileDialog/lastVisited"), QUrl::fromLocalFile(earlier.path()));
     const QString home = QDir::currentPath();
     QDir::setCurrent(second.path());
+    QDir(second.path()).mkdir(QStringLiteral("carpeta"));
     QtPlatform platform;
     const char* filter = "Archivos hexadecimales (*.hex)|*.hex|Todos los archivos (*.*)|*.*";
     QString seen;
@@ -306,9 +308,19 @@ TEST(Dialogs, OpenDialog) {
         auto* box = d->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
         EXPECT_EQ(Plain(box->button(QDialogButtonBox::Open)->text()), "Abrir");
         d->setViewMode(QFileDialog::Detail);
-        QHeaderView* h = d->findChild<QTreeView*>(QStringLiteral("treeView"))->header();
+        auto* tree = d->findChild<QTreeView*>(QStringLiteral("treeView"));
+        QHeaderView* h = tree->header();
         for (int i = 0; i < h->count(); ++i)
             EXPECT_LE(h->sectionViewportPosition(i) + h->sectionSize(i), h->viewport()->width());
+        // A folder's kind and date in Spanish, whatever the locale ("Folder", "12/8/26 3:40 AM").
+        QModelIndex kind;
+        EXPECT_TRUE(test::WaitFor(
+            [&] { return (kind = tree->model()->index(0, 2, tree->rootIndex())).isValid(); },
+            5000));
+        EXPECT_EQ(
+            kind.data().toString() + " " +
+                kind.siblingAtColumn(3).data().toString().remove(QRegularExpression("[^A-Za-z]")),
+            "Carpeta ");
     });
     EXPECT_EQ(platform.openFileDialog(filter, "hex"),
               first.filePath(QStringLiteral("a.hex")).toStdString());
