@@ -96,8 +96,6 @@ class Form1 final : private RowListener {
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
 
-    Platform& platform() { return platform_; }
-
     Chip chip;
 
     std::array<Control, 96> dir;   // data-memory address headings
